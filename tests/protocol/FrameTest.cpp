@@ -1,0 +1,69 @@
+#include "Frame.h"
+
+#include <gtest/gtest.h>
+
+#include "EntryTable.h"
+#include "Fakes.h"
+
+namespace keltrove {
+namespace {
+
+using test::Bytes;
+
+std::string Value(std::string_view text) {
+    const auto v = AlignValue(text);
+    return std::string(v.begin(), v.end());
+}
+
+TEST(FrameAlignment, FillsMissingAndTrailingPositionsWithZerosOnTheLeft) {
+    const std::pair<std::string, std::string> rows[] = {
+        {"", "0000"},     {"7", "0007"},     {"12", "0012"},     {"123", "0123"},
+        {"1234", "1234"}, {"1 ", "0001"},    {"12  ", "0012"},   {" 12", "0 12"},
+        {" 1", "00 1"},   {"1 2", "01 2"},   {"    ", "0000"},   {"A1", "00A1"},
+    };
+    for (const auto& [text, expected] : rows) {
+        EXPECT_EQ(Value(text), expected) << "text '" << text << "'";
+    }
+}
+
+TEST(FrameAlignment, TakesOnlyTheFirstFourBytesAndKeepsAnyByteValue) {
+    EXPECT_EQ(Value("12345"), "1234");
+    EXPECT_EQ(Value(Bytes({0xFF, 0x01, 0x03, 0x7F})), Bytes({0xFF, 0x01, 0x03, 0x7F}));
+}
+
+TEST(FrameLayout, CommandFrameKeepsBytesTwoToSixOfThePreviousFrame) {
+    Frame frame = kInitialFrame;
+    SetCommandFrame(frame, Command::ReadRequest);
+    EXPECT_EQ(frame, (Frame{0x01, 0x40, 0x30, 0x30, 0x30, 0x30, 0x30, 0x03}));
+
+    SetEntryFrame(frame, Command::WriteEntry, 32, "1234");
+    EXPECT_EQ(frame, (Frame{0x01, 0x30, 0x20, 0x31, 0x32, 0x33, 0x34, 0x03}));
+    SetCommandFrame(frame, Command::WriteEnd);
+    EXPECT_EQ(frame, (Frame{0x01, 0x90, 0x20, 0x31, 0x32, 0x33, 0x34, 0x03}));
+    SetCommandFrame(frame, Command::WriteBegin);
+    EXPECT_EQ(frame, (Frame{0x01, 0x10, 0x20, 0x31, 0x32, 0x33, 0x34, 0x03}));
+}
+
+TEST(FrameLayout, OnlyStartEndAndReportCommandMakeAnEntryReport) {
+    Frame report{0x01, 0x50, 0x05, '1', '2', '3', '4', 0x03};
+    EXPECT_TRUE(IsEntryReport(report));
+    for (std::size_t pos : {0u, 1u, 7u}) {
+        Frame bad = report;
+        bad[pos] ^= 0x40;
+        EXPECT_FALSE(IsEntryReport(bad)) << "byte " << pos;
+    }
+}
+
+TEST(EntryTable, ControlIdsFollowTheirIrregularBlocks) {
+    EXPECT_EQ(EntryControlId(1), 1000);
+    EXPECT_EQ(EntryControlId(4), 1003);
+    EXPECT_EQ(EntryControlId(5), 1008);
+    EXPECT_EQ(EntryControlId(28), 1051);
+    EXPECT_EQ(EntryControlId(29), 1058);
+    EXPECT_EQ(EntryControlId(32), 1061);
+    EXPECT_EQ(EntryControlId(0), 0);
+    EXPECT_EQ(EntryControlId(33), 0);
+}
+
+}  // namespace
+}  // namespace keltrove

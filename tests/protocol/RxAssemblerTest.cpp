@@ -1,0 +1,115 @@
+#include "RxAssembler.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "Fakes.h"
+
+namespace keltrove {
+namespace {
+
+using test::Report;
+
+// The device's answer to a read: 32 reports back to back, 264 bytes.
+std::string FullAnswer() {
+    std::string stream;
+    for (int entry = 1; entry <= 32; ++entry) stream += Report(entry, std::to_string(100 + entry));
+    return stream;
+}
+
+class RxAssembly : public ::testing::Test {
+protected:
+    // Feeds bytes; returns the completed frames as strings.
+    std::vector<std::string> Feed(std::string_view bytes) {
+        std::vector<std::string> frames;
+        for (char c : bytes) {
+            if (m_Assembler.Push(static_cast<std::uint8_t>(c))) {
+                frames.emplace_back(m_Assembler.RxFrame().begin(), m_Assembler.RxFrame().end());
+            }
+        }
+        return frames;
+    }
+    void Ticks(int n) {
+        for (int i = 0; i < n; ++i) m_Assembler.Tick();
+    }
+
+    CRxAssembler m_Assembler;
+};
+
+TEST_F(RxAssembly, BackToBackReportsInEveryFixedBatchSizeAllComplete) {
+    const std::string answer = FullAnswer();
+    for (std::size_t size = 1; size <= answer.size(); ++size) {
+        CRxAssembler fresh;
+        m_Assembler = fresh;
+        std::vector<std::string> frames;
+        for (std::size_t pos = 0; pos < answer.size(); pos += size) {
+            auto batch = Feed(std::string_view(answer).substr(pos, size));
+            frames.insert(frames.end(), batch.begin(), batch.end());
+            Ticks(19);  // a batch boundary is no gap as long as the next one comes in time
+        }
+        ASSERT_EQ(frames.size(), 32u) << "batch size " << size;
+        for (int i = 0; i < 32; ++i) EXPECT_EQ(frames[i], answer.substr(i * 8, 8));
+    }
+}
+
+TEST_F(RxAssembly, RandomSplitsWithNoiseBeforeAndBetweenFramesLoseNothing) {
+    std::mt19937 rng(1234);
+    for (int round = 0; round < 200; ++round) {
+        std::string stream;
+        std::vector<std::string> expected;
+        for (int entry = 1; entry <= 32; ++entry) {
+            const int noise = std::uniform_int_distribution<int>(0, 3)(rng);
+            for (int i = 0; i < noise; ++i) {
+                stream.push_back(static_cast<char>(std::uniform_int_distribution<int>(2, 255)(rng)));
+            }
+            expected.push_back(Report(entry, std::to_string(rng() % 10000)));
+            stream += expected.back();
+        }
+        std::vector<std::string> frames;
+        for (std::size_t pos = 0; pos < stream.size();) {
+            const std::size_t size = std::uniform_int_distribution<std::size_t>(1, 40)(rng);
+            auto batch = Feed(std::string_view(stream).substr(pos, size));
+            frames.insert(frames.end(), batch.begin(), batch.end());
+            pos += size;
+        }
+        ASSERT_EQ(frames, expected) << "round " << round;
+    }
+}
+
+TEST_F(RxAssembly, AByteLostInsideAFrameDropsThatFrameAndFindsTheNext) {
+    std::string damaged = Report(1, "1111");
+    damaged.erase(4, 1);  // 7 bytes: the next frame's start byte lands in position 7
+    const auto frames = Feed(damaged + Report(2, "2222") + Report(3, "3333"));
+    EXPECT_EQ(frames, (std::vector<std::string>{Report(2, "2222"), Report(3, "3333")}));
+}
+
+TEST_F(RxAssembly, AStartByteInsideNoiseDoesNotHideTheRealFrame) {
+    const auto frames = Feed(std::string("\x01\x99\x98", 3) + Report(7, "0707"));
+    EXPECT_EQ(frames, std::vector<std::string>{Report(7, "0707")});
+}
+
+TEST_F(RxAssembly, AFrameCutShortIsDiscardedAfterTwentyTicks) {
+    Feed(Report(1, "1234"));  // leaves 0x03 in position 7
+    const std::string cut = Report(2, "5678").substr(0, 7);
+    EXPECT_TRUE(Feed(cut).empty());
+    Ticks(19);
+    EXPECT_EQ(m_Assembler.RxPos(), 7);
+    Ticks(1);
+    EXPECT_EQ(m_Assembler.RxPos(), 0);
+    EXPECT_TRUE(m_Assembler.RxGapTicks().IsIdle());
+    // The leftover end byte of the earlier frame must not complete the next one early.
+    EXPECT_EQ(Feed(Report(3, "0003")), std::vector<std::string>{Report(3, "0003")});
+}
+
+TEST_F(RxAssembly, FramesOfOtherCommandsAreConsumedWhole) {
+    const std::string echo("\x01\x40\x30\x30\x30\x30\x30\x03", 8);
+    const auto frames = Feed(echo + Report(4, "0004"));
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_EQ(frames[1], Report(4, "0004"));
+}
+
+}  // namespace
+}  // namespace keltrove
