@@ -1,0 +1,35 @@
+// LinkEvents: what the port's watcher tells the window.
+//
+// The window implements ILinkEvents. The watcher calls it on its own thread, so an
+// implementation must return quickly and must never wait for the window's thread: it posts
+// the call over (the Qt window queues it to the GUI thread, OnRxNotify as event 1025,
+// WM_RX_NOTIFY) and returns. Close waits for the watcher to end, so a watcher that waited
+// for the window would deadlock against it.
+//
+// A watcher that cannot be started calls nothing here: Open fails, and its LastError reads
+// "Error while creating ThreadWatchComm, " with the port name and the system's reason.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace keltrove {
+
+class ILinkEvents {
+public:
+    virtual ~ILinkEvents() = default;
+
+    // Bytes may wait in the receive queue: sent once per wake-up of the watcher, after Read
+    // found the port empty, even when nothing was stored. `portId` is Open's port ID.
+    virtual void OnRxNotify(std::uint16_t portId) = 0;
+
+    // A message for a message box: "m_QueueRead FULL!" for each received chunk dropped for
+    // want of room.
+    virtual void OnLinkMessage(std::string text) = 0;
+
+    // The device is gone (hung up, error, or failing reads): sent once, after which the
+    // watcher has ended. The port stays open until Close; opening it again reconnects.
+    virtual void OnLinkLost(std::uint16_t portId, std::string reason) = 0;
+};
+
+}  // namespace keltrove

@@ -1,0 +1,46 @@
+#include "PortNames.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+namespace keltrove {
+
+namespace {
+
+// The n of "COMn" for n = 1 to 8; 0 for any other name.
+int ComNumber(std::string_view name) {
+    if (name.size() != 4 || !name.starts_with("COM")) return 0;
+    const char digit = name[3];
+    return digit >= '1' && digit <= '8' ? digit - '0' : 0;
+}
+
+// The variable's value; empty when it is unset or empty.
+std::string_view Environment(const char* variable) {
+    const char* value = std::getenv(variable);
+    return value != nullptr ? std::string_view(value) : std::string_view();
+}
+
+}  // namespace
+
+std::string PortDirectory() {
+    if (const std::string_view dir = Environment("KELTROVE_PORT_DIR"); !dir.empty()) {
+        return std::string(dir);
+    }
+    if (const std::string_view runtime = Environment("XDG_RUNTIME_DIR"); !runtime.empty()) {
+        return std::string(runtime) + "/keltrove";
+    }
+    return "/tmp/keltrove-" + std::to_string(::getuid());
+}
+
+std::string ResolvePortName(std::string_view name) {
+    const int number = ComNumber(name);
+    if (number == 0) return std::string(name);
+    std::string entry = PortDirectory() + "/" + std::string(name);
+    struct stat info {};
+    if (::lstat(entry.c_str(), &info) == 0) return entry;
+    return "/dev/ttyS" + std::to_string(number - 1);
+}
+
+}  // namespace keltrove

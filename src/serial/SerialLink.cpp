@@ -1,0 +1,203 @@
+#include "SerialLink.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <optional>
+#include <utility>
+
+#include "LineSettings.h"
+#include "PortNames.h"
+#include "SystemError.h"
+
+namespace keltrove {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Milliseconds until `deadline`, rounded up so that a wait never ends before it; -1 (wait
+// without limit) when there is no deadline.
+int MillisecondsUntil(const std::optional<Clock::time_point>& deadline) {
+    if (!deadline) return -1;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now());
+    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
+// Waits until `fd` takes more output or `deadline` passes. False when it will not take any
+// more in time: timed out, hung up or failed.
+bool WaitForRoom(int fd, const std::optional<Clock::time_point>& deadline) {
+    for (;;) {
+        const int timeout = MillisecondsUntil(deadline);
+        if (timeout == 0) return false;  // the deadline has passed
+        pollfd port{fd, POLLOUT, 0};
+        const int ready = ::poll(&port, 1, timeout);
+        if (ready == 0 || (ready < 0 && errno == EINTR)) continue;  // the loop test decides
+        if (ready < 0) return false;
+        return (port.revents & (POLLERR | POLLHUP | POLLNVAL)) == 0;
+    }
+}
+
+}  // namespace
+
+CSerialLink::CSerialLink(ILinkEvents* events) : m_pEvents(events) {}
+
+CSerialLink::~CSerialLink() {
+    Close();
+}
+
+void CSerialLink::SetEvents(ILinkEvents* events) {
+    m_pEvents = events;
+}
+
+int CSerialLink::Fail(std::string reason) {
+    m_strLastError = std::move(reason);
+    return 0;
+}
+
+int CSerialLink::Open(const std::string& name, std::uint32_t baud, std::uint16_t portId) {
+    Close();  // at most one port, and so one watcher, per object
+    m_wPortTag = portId;
+    m_strDevice = name;
+    m_strDevicePath = ResolvePortName(name);
+    m_strLastError.clear();
+
+    const std::optional<speed_t> speed = SpeedFromBaud(baud);
+    if (!speed) return Fail(m_strDevicePath + ": unsupported baud rate " + std::to_string(baud));
+    UniqueFd port = OpenExclusive();
+    if (!port.IsValid()) return 0;
+    if (::tcgetattr(port.Get(), &m_Original) != 0) {
+        return Fail(DescribeSystemError(m_strDevicePath, errno, "cannot read the line settings"));
+    }
+    // From here on the port is held even if its settings are refused; Close releases it.
+    m_hPort = std::move(port);
+    m_bHaveOriginal = true;
+    m_nBaud = baud;
+    if (!SetUpLine(*speed)) return 0;
+    ::tcflush(m_hPort.Get(), TCIOFLUSH);  // bytes from before Open are not ours
+
+    m_bLinkUp.store(true, std::memory_order_release);
+    if (const int error = m_Watcher.Start(*this, m_pEvents); error != 0) {
+        Close();
+        return Fail("Error while creating ThreadWatchComm, " + m_strDevice + " (" +
+                    DescribeSystemError(m_strDevicePath, error) + ")");
+    }
+    return 1;
+}
+
+UniqueFd CSerialLink::OpenExclusive() {
+    // O_NONBLOCK: neither open() nor I/O waits for carrier; the watcher waits in poll().
+    UniqueFd port(::open(m_strDevicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!port.IsValid()) {
+        Fail(DescribeSystemError(m_strDevicePath, errno));
+        return {};
+    }
+    if (!::isatty(port.Get())) {
+        Fail(DescribeSystemError(m_strDevicePath, errno));
+        return {};
+    }
+    // The lock keeps out programs that lock ports, root included; TIOCEXCL keeps out any
+    // later open() except root's.
+    if (::flock(port.Get(), LOCK_EX | LOCK_NB) != 0) {
+        Fail(DescribeSystemError(m_strDevicePath, errno));
+        return {};
+    }
+    if (::ioctl(port.Get(), TIOCEXCL) != 0) {
+        Fail(DescribeSystemError(m_strDevicePath, errno, "cannot take the port"));
+        return {};
+    }
+    return port;
+}
+
+bool CSerialLink::SetUpLine(speed_t speed) {
+    const termios wanted = RawLine(m_Original, speed);
+    if (::tcsetattr(m_hPort.Get(), TCSANOW, &wanted) != 0) {
+        Fail(DescribeSystemError(m_strDevicePath, errno, "the line settings were refused"));
+        return false;
+    }
+    termios actual{};
+    if (::tcgetattr(m_hPort.Get(), &actual) != 0) {
+        Fail(DescribeSystemError(m_strDevicePath, errno, "cannot read the line settings"));
+        return false;
+    }
+    if (!LineTook(wanted, actual)) {
+        Fail(m_strDevicePath + ": the port did not take " + std::to_string(m_nBaud) +
+             " baud, 8 data bits, no parity, 1 stop bit");
+        return false;
+    }
+    return true;
+}
+
+void CSerialLink::Close() {
+    m_bLinkUp.store(false, std::memory_order_release);
+    if (!m_hPort.IsValid()) return;
+    m_Watcher.Stop();  // before the descriptor it polls is closed
+    const int port = m_hPort.Get();
+    ::tcflush(port, TCIOFLUSH);
+    if (m_bHaveOriginal) ::tcsetattr(port, TCSANOW, &m_Original);
+    ::ioctl(port, TIOCNXCL);
+    m_hPort.Reset();  // also releases the flock
+    m_bHaveOriginal = false;
+}
+
+std::uint32_t CSerialLink::Write(const std::uint8_t* bytes, std::uint32_t count) {
+    if (!m_hPort.IsValid() || count == 0) return 0;
+    std::optional<Clock::time_point> deadline;
+    if (const auto limit = WriteTimeLimit(m_nBaud, count)) deadline = Clock::now() + *limit;
+
+    std::uint32_t written = 0;
+    while (written < count) {
+        const ssize_t n = ::write(m_hPort.Get(), bytes + written, count - written);
+        if (n > 0) {
+            written += static_cast<std::uint32_t>(n);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else if (n == 0 || errno == EAGAIN) {
+            if (!WaitForRoom(m_hPort.Get(), deadline)) break;
+        } else {
+            break;  // the device failed; the count says how far it got
+        }
+    }
+    return written;
+}
+
+std::uint32_t CSerialLink::Read(std::uint8_t* buffer, std::uint32_t size) {
+    return ReadPort(buffer, size, nullptr);
+}
+
+std::uint32_t CSerialLink::ReadPort(std::uint8_t* buffer, std::uint32_t size,
+                                    std::string* failure) {
+    const int port = m_hPort.Get();
+    if (port < 0 || size == 0) return 0;
+    int waiting = 0;
+    if (::ioctl(port, FIONREAD, &waiting) != 0) {
+        if (failure != nullptr) *failure = DescribeSystemError(m_strDevicePath, errno);
+        return 0;
+    }
+    if (waiting <= 0) return 0;
+    for (;;) {
+        const ssize_t n = ::read(port, buffer, size);
+        if (n > 0) return static_cast<std::uint32_t>(n);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EAGAIN) return 0;
+        // Bytes were announced but none came: end of file, the device is gone.
+        if (failure != nullptr) {
+            *failure = n == 0 ? m_strDevicePath + ": end of file"
+                              : DescribeSystemError(m_strDevicePath, errno);
+        }
+        return 0;
+    }
+}
+
+std::size_t CSerialLink::TakeReceived(std::uint8_t* out, std::size_t capacity) {
+    std::size_t taken = 0;
+    while (taken < capacity && m_QueueRead.Pop(out + taken) == 1) ++taken;
+    return taken;
+}
+
+}  // namespace keltrove

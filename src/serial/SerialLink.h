@@ -1,0 +1,101 @@
+// SerialLink: CSerialLink, one serial port: open, set up, write, read, close.
+//
+// Threads: Open, Close, Write, TakeReceived, SetEvents and the getters belong to one thread,
+// the window's. Read belongs to the watcher (CWatchComm), which Open starts and Close ends;
+// calling it from elsewhere while a watcher runs takes bytes away from the queue's stream.
+// IsWatching may be called from any thread.
+//
+// Failures: Open returns 0 and leaves a reason in LastError; Write and Read return fewer
+// bytes, 0 at worst. Nothing here throws or shows anything.
+//
+// States: Closed (m_hPort -1), Open but not set up (a port whose line settings were refused,
+// held until the next Close), Open (set up and watched). Open on an open port closes it
+// first; Close from any state returns to Closed. Neither empties m_QueueRead.
+#pragma once
+
+#include <termios.h>
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "ByteQueue.h"
+#include "Interfaces.h"
+#include "LinkEvents.h"
+#include "UniqueFd.h"
+#include "WatchComm.h"
+
+namespace keltrove {
+
+class CSerialLink final : public IByteLink {
+public:
+    // `events` may be null; then nothing is reported.
+    explicit CSerialLink(ILinkEvents* events = nullptr);
+    CSerialLink(const CSerialLink&) = delete;
+    CSerialLink& operator=(const CSerialLink&) = delete;
+    // Closes the port, which ends the watcher.
+    ~CSerialLink() override;
+
+    // Used by the next Open; call while closed.
+    void SetEvents(ILinkEvents* events);
+
+    // Opens `name` ("COM1".."COM8" or a device path, see PortNames.h) for this program
+    // alone, sets it to raw 8N1 at `baud`, empties it and starts the watcher, which reports
+    // with `portId`. Returns 1 when open and watched, else 0 with the reason in LastError.
+    int Open(const std::string& name, std::uint32_t baud, std::uint16_t portId);
+
+    // Stops the watcher, returning after it has ended, discards pending bytes both ways,
+    // restores the port's earlier settings and closes it. On a closed port it does nothing.
+    void Close();
+
+    // Writes `count` bytes, taking at most 19200 / baud ms per byte (no limit above 19200).
+    // Returns how many the line took; 0 with no port open.
+    std::uint32_t Write(const std::uint8_t* bytes, std::uint32_t count) override;
+
+    // Reads up to `size` waiting bytes; 0 at once, without reading, when none wait.
+    std::uint32_t Read(std::uint8_t* buffer, std::uint32_t size);
+
+    // The window's side of m_QueueRead: moves up to `capacity` bytes, oldest first.
+    std::size_t TakeReceived(std::uint8_t* out, std::size_t capacity) override;
+
+    // Why the last Open failed, naming the device: "/dev/ttyS2: No such file or directory",
+    // or "Error while creating ThreadWatchComm, COM3 (...)". Empty after a successful Open.
+    const std::string& LastError() const { return m_strLastError; }
+    bool IsOpen() const { return m_hPort.Get() != -1; }
+    // A watcher is running; false once it has ended on a lost device.
+    bool IsWatching() const { return m_Watcher.IsRunning(); }
+    // The device path that the last Open resolved its name to.
+    const std::string& DevicePath() const { return m_strDevicePath; }
+
+    CByteQueue m_QueueRead;  // receive queue: the watcher pushes, the window pops
+
+private:
+    friend class CWatchComm;
+
+    // Read, and on a failing port the reason that the device is gone in `failure`.
+    std::uint32_t ReadPort(std::uint8_t* buffer, std::uint32_t size, std::string* failure);
+    // Opens, checks and locks the device; on failure an invalid descriptor, and the reason
+    // in LastError.
+    UniqueFd OpenExclusive();
+    // Applies the line settings to the held port and reads them back; false on failure,
+    // with the reason in LastError.
+    bool SetUpLine(speed_t speed);
+    // Keeps `reason` for LastError and returns Open's failure result.
+    int Fail(std::string reason);
+
+    UniqueFd m_hPort;                    // the open port; -1 when closed
+    std::string m_strDevice;             // the name given to Open, such as "COM3"
+    std::atomic<bool> m_bLinkUp{false};  // the watcher's run flag: set up until Close
+    std::uint16_t m_wPortTag = 0;        // Open's port ID, sent with every notification
+
+    std::string m_strDevicePath;  // m_strDevice resolved to a device
+    std::uint32_t m_nBaud = 0;
+    termios m_Original{};  // the settings before Open, restored by Close
+    bool m_bHaveOriginal = false;
+    std::string m_strLastError;
+    ILinkEvents* m_pEvents = nullptr;
+    CWatchComm m_Watcher;  // last, so it is stopped before the fields it uses go away
+};
+
+}  // namespace keltrove

@@ -1,0 +1,102 @@
+#include "WatchComm.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <system_error>
+
+#include "LinkEvents.h"
+#include "SerialLink.h"
+#include "SystemError.h"
+
+namespace keltrove {
+
+namespace {
+
+// Stores the chunk whole when it fits, else drops it whole and says so. The watcher is the
+// queue's only producer, so Count can only be too high here, never too low.
+void StoreChunk(CByteQueue& queue, const std::uint8_t* chunk, std::uint32_t length,
+                ILinkEvents* events) {
+    if (static_cast<std::uint32_t>(queue.Count()) + length <= CByteQueue::kCapacity) {
+        for (std::uint32_t i = 0; i < length; ++i) queue.Push(chunk[i]);
+    } else if (events != nullptr) {
+        events->OnLinkMessage("m_QueueRead FULL!");
+    }
+}
+
+// Why the port's poll flags mean the device is gone; empty while it is not.
+std::string LostReason(const std::string& device, short revents) {
+    if ((revents & POLLNVAL) != 0) return device + ": the descriptor is no longer valid";
+    if ((revents & POLLERR) != 0) return device + ": the device reported an error";
+    if ((revents & POLLHUP) != 0) return device + ": the device hung up";
+    return {};
+}
+
+}  // namespace
+
+int CWatchComm::Start(CSerialLink& link, ILinkEvents* events) {
+    UniqueFd wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    if (!wake.IsValid()) return errno;
+    const int wakeFd = wake.Get();
+    m_WakeFd = std::move(wake);
+    m_bRunning.store(true, std::memory_order_release);
+    try {
+        m_Thread = std::thread(&CWatchComm::ThreadWatchComm, this, std::ref(link), events, wakeFd);
+    } catch (const std::system_error& error) {
+        m_bRunning.store(false, std::memory_order_release);
+        m_WakeFd.Reset();
+        return error.code().value();
+    }
+    return 0;
+}
+
+void CWatchComm::Stop() {
+    if (!m_Thread.joinable()) return;
+    const std::uint64_t one = 1;
+    // Cannot fail but for EINTR: the counter is far from overflowing.
+    while (::write(m_WakeFd.Get(), &one, sizeof one) < 0 && errno == EINTR) {
+    }
+    m_Thread.join();
+    m_WakeFd.Reset();  // only now: never close a descriptor another thread polls
+}
+
+void CWatchComm::ThreadWatchComm(CSerialLink& link, ILinkEvents* events, int wakeFd) {
+    std::string lost;
+    while (link.m_bLinkUp.load(std::memory_order_acquire)) {
+        std::array<pollfd, 2> fds{{{link.m_hPort.Get(), POLLIN, 0}, {wakeFd, POLLIN, 0}}};
+        if (::poll(fds.data(), fds.size(), -1) < 0) {
+            if (errno == EINTR) continue;
+            lost = DescribeSystemError(link.m_strDevicePath, errno, "poll");
+            break;
+        }
+        // Only Stop writes the eventfd, after clearing m_bLinkUp: the loop test ends the loop.
+        if (fds[1].revents != 0) continue;
+        if (fds[0].revents == 0) continue;
+        if (!DrainPort(link, events, lost)) break;
+        lost = LostReason(link.m_strDevicePath, fds[0].revents);
+        if (!lost.empty()) break;  // hung up with nothing left to read: do not spin on it
+    }
+    m_bRunning.store(false, std::memory_order_release);
+    // A loss found while Close is stopping the watcher goes unreported: the port is going.
+    if (!lost.empty() && events != nullptr && link.m_bLinkUp.load(std::memory_order_acquire)) {
+        events->OnLinkLost(link.m_wPortTag, std::move(lost));
+    }
+}
+
+bool CWatchComm::DrainPort(CSerialLink& link, ILinkEvents* events, std::string& lost) {
+    std::array<std::uint8_t, kChunkSize> chunk;
+    for (;;) {
+        // Close is waiting to join: stop here, without notifying; Close discards the rest.
+        if (!link.m_bLinkUp.load(std::memory_order_acquire)) return true;
+        const std::uint32_t length = link.ReadPort(chunk.data(), kChunkSize, &lost);
+        if (length == 0) break;
+        StoreChunk(link.m_QueueRead, chunk.data(), length, events);
+    }
+    if (events != nullptr) events->OnRxNotify(link.m_wPortTag);
+    return lost.empty();
+}
+
+}  // namespace keltrove

@@ -1,0 +1,55 @@
+// WatchComm: ThreadWatchComm, the thread that moves received bytes into a port's queue.
+//
+// CSerialLink owns one CWatchComm and is its only user. Start and Stop run on the thread
+// that opens and closes the port; the watcher itself runs on its own std::thread. It
+// sleeps in poll() on the port and on its own eventfd, with no timeout. On each wake-up it
+// reads the port in chunks of up to 2048 bytes through the link's Read, stores each chunk
+// whole into m_QueueRead or drops it whole ("m_QueueRead FULL!"), and then calls
+// OnRxNotify once. A device that hangs up or fails ends it, with one OnLinkLost.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <thread>
+
+#include "UniqueFd.h"
+
+namespace keltrove {
+
+class CSerialLink;
+class ILinkEvents;
+
+class CWatchComm {
+public:
+    static constexpr std::uint32_t kChunkSize = 2048;
+
+    CWatchComm() = default;
+    CWatchComm(const CWatchComm&) = delete;
+    CWatchComm& operator=(const CWatchComm&) = delete;
+    ~CWatchComm() { Stop(); }
+
+    // Starts watching `link`, whose port is open and set up and whose m_bLinkUp is set.
+    // Returns 0, or the errno of the step that failed (eventfd, thread creation), in which
+    // case nothing is left running or open. At most one watcher: Stop the last one first.
+    int Start(CSerialLink& link, ILinkEvents* events);
+
+    // Wakes the watcher and returns after it has ended. The caller clears the link's
+    // m_bLinkUp first. Does nothing when no watcher was started.
+    void Stop();
+
+    // True from Start until the watcher stops watching: after Stop, or once it has found the
+    // device gone (just before OnLinkLost).
+    bool IsRunning() const { return m_bRunning.load(std::memory_order_acquire); }
+
+private:
+    void ThreadWatchComm(CSerialLink& link, ILinkEvents* events, int wakeFd);
+    // One wake-up's reading. False when the device is gone, with `lost` saying why.
+    bool DrainPort(CSerialLink& link, ILinkEvents* events, std::string& lost);
+
+    UniqueFd m_WakeFd;  // written by Stop; the watcher polls it
+    std::thread m_Thread;
+    std::atomic<bool> m_bRunning{false};
+};
+
+}  // namespace keltrove

@@ -1,0 +1,93 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <thread>
+
+#include "ByteQueue.h"
+
+namespace keltrove {
+namespace {
+
+// Pushes `count` bytes counting up from `first`.
+void PushRun(CByteQueue& queue, int first, int count) {
+    for (int i = 0; i < count; ++i) ASSERT_EQ(queue.Push(static_cast<std::uint8_t>(first + i)), 1);
+}
+
+TEST(ByteQueue, PopOnEmptyLeavesTheDestinationAlone) {
+    CByteQueue queue;
+    std::uint8_t byte = 0xAB;
+    EXPECT_EQ(queue.Pop(&byte), 0);
+    EXPECT_EQ(byte, 0xAB);
+}
+
+TEST(ByteQueue, FullAtCapacityKeepsOneSlotFreeAndOnePopMakesRoomForOne) {
+    CByteQueue queue;
+    PushRun(queue, 0, CByteQueue::kCapacity);
+    EXPECT_EQ(queue.Count(), 8191);
+    EXPECT_EQ(queue.Push(0xEE), 0);
+    EXPECT_EQ(queue.Count(), 8191);
+
+    std::uint8_t byte = 0;
+    ASSERT_EQ(queue.Pop(&byte), 1);
+    EXPECT_EQ(byte, 0);
+    EXPECT_EQ(queue.Push(0xEE), 1);
+    EXPECT_EQ(queue.Push(0xEF), 0);
+    // The refused 0xEE earlier changed nothing: the bytes still count up from 1.
+    for (int expected = 1; expected < CByteQueue::kCapacity; ++expected) {
+        ASSERT_EQ(queue.Pop(&byte), 1);
+        ASSERT_EQ(byte, static_cast<std::uint8_t>(expected));
+    }
+    ASSERT_EQ(queue.Pop(&byte), 1);
+    EXPECT_EQ(byte, 0xEE);
+    EXPECT_EQ(queue.Count(), 0);
+}
+
+TEST(ByteQueue, InAtTwoOutAtEightyOneNinetyWrapsAtTheLastSlot) {
+    CByteQueue queue;
+    // Bring both indices to 8190, then store four bytes: slots 8190, 8191, 0 and 1.
+    std::uint8_t byte = 0;
+    for (int i = 0; i < 8190; ++i) {
+        ASSERT_EQ(queue.Push(0), 1);
+        ASSERT_EQ(queue.Pop(&byte), 1);
+    }
+    PushRun(queue, 10, 4);
+    EXPECT_EQ(queue.Count(), 4);
+    for (int expected = 10; expected < 14; ++expected) {
+        ASSERT_EQ(queue.Pop(&byte), 1);
+        EXPECT_EQ(byte, expected);
+    }
+    EXPECT_EQ(queue.Pop(&byte), 0);
+}
+
+// One producer and one consumer, as the watcher and the window use it. The byte sequence
+// has period 251 (prime), so it never lines up with the ring's 8192 slots.
+TEST(ByteQueue, TwoThreadsMoveMillionsOfBytesInOrder) {
+    constexpr std::uint32_t kBytes = 4'000'000;
+    CByteQueue queue;
+    // Each side yields when it cannot go on, so a busy machine does not starve the other.
+    std::thread producer([&] {
+        for (std::uint32_t i = 0; i < kBytes;) {
+            if (queue.Push(static_cast<std::uint8_t>(i % 251)) == 1) {
+                ++i;
+            } else {
+                std::this_thread::yield();
+            }
+        }
+    });
+    std::uint32_t mismatches = 0;
+    std::uint8_t byte = 0;
+    for (std::uint32_t i = 0; i < kBytes;) {
+        if (queue.Pop(&byte) == 1) {
+            if (byte != i % 251) ++mismatches;
+            ++i;
+        } else {
+            std::this_thread::yield();
+        }
+    }
+    producer.join();
+    EXPECT_EQ(mismatches, 0u);
+    EXPECT_EQ(queue.Count(), 0);
+}
+
+}  // namespace
+}  // namespace keltrove

@@ -1,0 +1,125 @@
+#include "PtyPair.h"
+
+#include <dirent.h>
+#include <poll.h>
+#include <pty.h>
+
+#include <thread>
+
+namespace keltrove::test {
+
+void RecordingEvents::Record(const std::function<void(LinkRecords&)>& change) {
+    {
+        std::lock_guard lock(m_Mutex);
+        change(m_Records);
+    }
+    m_Changed.notify_all();
+}
+
+void RecordingEvents::OnRxNotify(std::uint16_t portId) {
+    Record([&](LinkRecords& records) {
+        records.notified.push_back(portId);
+        records.order += 'n';
+    });
+}
+
+void RecordingEvents::OnLinkMessage(std::string text) {
+    Record([&](LinkRecords& records) {
+        records.messages.push_back(std::move(text));
+        records.order += 'm';
+    });
+}
+
+void RecordingEvents::OnLinkLost(std::uint16_t portId, std::string reason) {
+    Record([&](LinkRecords& records) {
+        records.lost.emplace_back(portId, std::move(reason));
+        records.order += 'l';
+    });
+}
+
+LinkRecords RecordingEvents::Snapshot() const {
+    std::lock_guard lock(m_Mutex);
+    return m_Records;
+}
+
+bool RecordingEvents::WaitFor(const std::function<bool(const LinkRecords&)>& done) {
+    std::unique_lock lock(m_Mutex);
+    return m_Changed.wait_for(lock, std::chrono::seconds(10), [&] { return done(m_Records); });
+}
+
+bool RecordingEvents::WaitForNotifications(std::size_t count) {
+    return WaitFor(
+        [count](const LinkRecords& records) { return records.notified.size() >= count; });
+}
+
+int CountEntries(const char* directory) {
+    int count = 0;
+    if (DIR* dir = ::opendir(directory)) {
+        while (const dirent* entry = ::readdir(dir)) {
+            if (entry->d_name[0] != '.') ++count;
+        }
+        ::closedir(dir);
+    }
+    return count;
+}
+
+int SettledCount(const std::function<int()>& count, int expected) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    int now = count();
+    while (now != expected && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        now = count();
+    }
+    return now;
+}
+
+void PtyPair::SetUp() {
+    // Sanitizer runtimes start a helper thread along with the first thread; let that happen
+    // before a test counts the process's threads.
+    std::thread([] {}).join();
+    char name[64] = {};
+    ASSERT_EQ(::openpty(&m_nMaster, &m_nSlave, name, nullptr, nullptr), 0);
+    m_strPath = name;
+}
+
+void PtyPair::TearDown() {
+    m_Link.Close();
+    CloseFar();
+    if (m_nSlave >= 0) ::close(m_nSlave);
+}
+
+void PtyPair::WriteFar(const std::vector<std::uint8_t>& bytes) const {
+    ASSERT_EQ(::write(m_nMaster, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+}
+
+std::vector<std::uint8_t> PtyPair::ReadFar(std::size_t count) const {
+    std::vector<std::uint8_t> bytes(count);
+    std::size_t got = 0;
+    pollfd far{m_nMaster, POLLIN, 0};
+    while (got < count && ::poll(&far, 1, 10'000) == 1) {
+        const ssize_t n = ::read(m_nMaster, bytes.data() + got, count - got);
+        if (n <= 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    bytes.resize(got);
+    return bytes;
+}
+
+void PtyPair::CloseFar() {
+    if (m_nMaster >= 0) ::close(m_nMaster);
+    m_nMaster = -1;
+}
+
+termios PtyPair::SlaveSettings() const {
+    termios settings{};
+    EXPECT_EQ(::tcgetattr(m_nSlave, &settings), 0);
+    return settings;
+}
+
+std::vector<std::uint8_t> PtyPair::TakeAll() {
+    std::vector<std::uint8_t> bytes(CByteQueue::kCapacity);
+    bytes.resize(m_Link.TakeReceived(bytes.data(), bytes.size()));
+    return bytes;
+}
+
+}  // namespace keltrove::test

@@ -1,0 +1,79 @@
+// PtyPair: a pseudo-terminal whose slave a CSerialLink opens by path while the test plays
+// the device at the master, plus a fake window that records what the watcher reports.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "SerialLink.h"
+
+namespace keltrove::test {
+
+// Everything the watcher reported, in order.
+struct LinkRecords {
+    std::vector<std::uint16_t> notified;  // port IDs of OnRxNotify
+    std::vector<std::string> messages;
+    std::vector<std::pair<std::uint16_t, std::string>> lost;
+    std::string order;  // one letter per report: 'n'otify, 'm'essage, 'l'ost
+};
+
+class RecordingEvents final : public ILinkEvents {
+public:
+    void OnRxNotify(std::uint16_t portId) override;
+    void OnLinkMessage(std::string text) override;
+    void OnLinkLost(std::uint16_t portId, std::string reason) override;
+
+    LinkRecords Snapshot() const;
+    // Waits until `done` holds for the records; false if it does not within 10 s, a deadline
+    // that only guards against a hang.
+    bool WaitFor(const std::function<bool(const LinkRecords&)>& done);
+    bool WaitForNotifications(std::size_t count);
+
+private:
+    void Record(const std::function<void(LinkRecords&)>& change);
+
+    mutable std::mutex m_Mutex;
+    std::condition_variable m_Changed;
+    LinkRecords m_Records;
+};
+
+// Entries in a /proc directory, such as /proc/self/fd or /proc/self/task.
+int CountEntries(const char* directory);
+
+// Rechecks `count` until it gives `expected`, for counts the kernel settles a moment after
+// the call that changed them (an exited thread leaves /proc/self/task when it is reaped).
+// Returns the last count.
+int SettledCount(const std::function<int()>& count, int expected);
+
+class PtyPair : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // The device side: sends `bytes` at once / reads `count` bytes the link wrote.
+    void WriteFar(const std::vector<std::uint8_t>& bytes) const;
+    std::vector<std::uint8_t> ReadFar(std::size_t count) const;
+    // The device goes away mid-stream, as a pulled USB adapter does.
+    void CloseFar();
+    termios SlaveSettings() const;
+    // Takes the window's side of the queue: everything held now.
+    std::vector<std::uint8_t> TakeAll();
+
+    int m_nMaster = -1;
+    int m_nSlave = -1;  // kept open to read the port's settings while the link holds it
+    std::string m_strPath;
+    RecordingEvents m_Events;
+    CSerialLink m_Link{&m_Events};
+};
+
+}  // namespace keltrove::test

@@ -1,0 +1,322 @@
+// CSerialLink and its watcher on pseudo-terminals: the test plays the device at the master.
+#include <fcntl.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <numeric>
+
+#include "LineSettings.h"
+#include "PtyPair.h"
+
+namespace keltrove::test {
+namespace {
+
+using ::testing::HasSubstr;
+using namespace std::chrono_literals;
+
+constexpr std::uint16_t kPortId = 3;
+
+int OpenFds() {
+    return CountEntries("/proc/self/fd");
+}
+int Threads() {
+    return CountEntries("/proc/self/task");
+}
+
+// `count` bytes counting up from `first`, wrapping at 256: every byte value occurs, among
+// them 0x03, 0x0D, 0x11 and 0x13, which a cooked terminal would have eaten or changed.
+std::vector<std::uint8_t> Bytes(std::size_t first, std::size_t count) {
+    std::vector<std::uint8_t> bytes(count);
+    for (std::size_t i = 0; i < count; ++i) bytes[i] = static_cast<std::uint8_t>(first + i);
+    return bytes;
+}
+
+bool SameSettings(const termios& a, const termios& b) {
+    return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
+           a.c_lflag == b.c_lflag && std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0 &&
+           cfgetispeed(&a) == cfgetispeed(&b) && cfgetospeed(&a) == cfgetospeed(&b);
+}
+
+TEST_F(PtyPair, OpenMakesTheLineRaw8N1AndCloseRestoresTheOldSettings) {
+    termios cooked = SlaveSettings();
+    cooked.c_lflag |= ICANON | ECHO | ISIG;
+    cooked.c_iflag |= IXON | IXOFF | ICRNL;
+    cooked.c_oflag |= OPOST;
+    cooked.c_cflag |= CSTOPB | CRTSCTS;
+    cooked.c_cflag &= ~CLOCAL;
+    cfsetspeed(&cooked, B1200);
+    ASSERT_EQ(::tcsetattr(m_nSlave, TCSANOW, &cooked), 0);
+    const termios before = SlaveSettings();
+
+    ASSERT_EQ(m_Link.Open(m_strPath, 9600, kPortId), 1) << m_Link.LastError();
+    const termios open = SlaveSettings();
+    EXPECT_EQ(cfgetispeed(&open), B9600);
+    EXPECT_EQ(cfgetospeed(&open), B9600);
+    EXPECT_EQ(open.c_cflag & (CSIZE | PARENB | CSTOPB | CREAD | CLOCAL), CS8 | CREAD | CLOCAL);
+    EXPECT_EQ(open.c_cflag & CRTSCTS, CRTSCTS) << "hardware flow control stays as it was";
+    EXPECT_EQ(open.c_iflag & (IXON | IXOFF | IXANY | ICRNL | ISTRIP), 0u);
+    EXPECT_EQ(open.c_lflag & (ICANON | ECHO | ISIG | IEXTEN), 0u);
+    EXPECT_EQ(open.c_oflag & OPOST, 0u);
+    EXPECT_EQ(open.c_cc[VMIN], 0);
+    EXPECT_EQ(open.c_cc[VTIME], 0);
+
+    m_Link.Close();
+    EXPECT_TRUE(SameSettings(before, SlaveSettings()));
+}
+
+TEST_F(PtyPair, ReadBackCatchesASettingThePortDroppedSilently) {
+    // A pty has no parity bit: tcsetattr() succeeds, but PARENB does not stick.
+    termios wanted = RawLine(SlaveSettings(), B9600);
+    wanted.c_cflag |= PARENB;
+    ASSERT_EQ(::tcsetattr(m_nSlave, TCSANOW, &wanted), 0);
+    EXPECT_FALSE(LineTook(wanted, SlaveSettings()));
+
+    wanted.c_cflag &= ~PARENB;
+    ASSERT_EQ(::tcsetattr(m_nSlave, TCSANOW, &wanted), 0);
+    EXPECT_TRUE(LineTook(wanted, SlaveSettings()));
+}
+
+TEST_F(PtyPair, MissingDeviceFailsWithTheSystemsMessageAndLeavesNothingOpen) {
+    const int fds = OpenFds();
+    EXPECT_EQ(m_Link.Open("/dev/keltrove-no-such-port", 9600, kPortId), 0);
+    EXPECT_EQ(m_Link.LastError(), "/dev/keltrove-no-such-port: No such file or directory");
+    EXPECT_FALSE(m_Link.IsOpen());
+    EXPECT_FALSE(m_Link.IsWatching());
+    EXPECT_EQ(OpenFds(), fds);
+}
+
+TEST_F(PtyPair, FileThatIsNotATerminalIsRefusedAndLeftClosed) {
+    char path[] = "/tmp/keltrove-not-a-port-XXXXXX";
+    const int file = ::mkstemp(path);
+    ASSERT_GE(file, 0);
+    ::close(file);
+    const int fds = OpenFds();
+
+    EXPECT_EQ(m_Link.Open(path, 9600, kPortId), 0);
+    EXPECT_EQ(m_Link.LastError(),
+              std::string(path) + ": Inappropriate ioctl for device; it is not a serial port");
+    EXPECT_FALSE(m_Link.IsOpen());
+    EXPECT_EQ(OpenFds(), fds);
+    ::unlink(path);
+}
+
+TEST_F(PtyPair, PortHeldByAnotherOpenIsRefusedUntilThatOneCloses) {
+    ASSERT_EQ(m_Link.Open(m_strPath, 9600, kPortId), 1) << m_Link.LastError();
+    CSerialLink other;
+    const int fds = OpenFds();
+    const int threads = Threads();
+
+    EXPECT_EQ(other.Open(m_strPath, 9600, 4), 0);
+    EXPECT_THAT(other.LastError(), HasSubstr(m_strPath + ": "));
+    EXPECT_THAT(other.LastError(), HasSubstr("another program is using the port"));
+    EXPECT_FALSE(other.IsOpen());
+    EXPECT_EQ(OpenFds(), fds);
+    EXPECT_EQ(Threads(), threads);
+
+    m_Link.Close();
+    EXPECT_EQ(other.Open(m_strPath, 9600, 4), 1) << other.LastError();
+}
+
+TEST_F(PtyPair, PermissionDeniedSaysHowToGetAccess) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root may open any device";
+    ASSERT_EQ(::chmod(m_strPath.c_str(), 0), 0);
+    EXPECT_EQ(m_Link.Open(m_strPath, 9600, kPortId), 0);
+    EXPECT_EQ(m_Link.LastError(), m_strPath +
+                                      ": Permission denied; add the user to the group that owns "
+                                      "the device (usually dialout), then log in again");
+}
+
+TEST_F(PtyPair, BurstsReachTheQueueInOrderWithOneNotificationPerWakeUp) {
+    ASSERT_EQ(m_Link.Open(m_strPath, 9600, kPortId), 1) << m_Link.LastError();
+    constexpr std::size_t kBursts = 20;
+    for (std::size_t burst = 0; burst < kBursts; ++burst) {
+        const std::vector<std::uint8_t> bytes = Bytes(burst * 20, 20);
+        WriteFar(bytes);
+        ASSERT_TRUE(m_Events.WaitForNotifications(burst + 1));
+        // Notified only after Read found the port empty: the whole burst is there.
+        EXPECT_EQ(TakeAll(), bytes);
+    }
+    m_Link.Close();  // the watcher has ended: no notification can come after this
+    EXPECT_EQ(m_Events.Snapshot().notified, std::vector<std::uint16_t>(kBursts, kPortId));
+}
+
+TEST_F(PtyPair, BlocksLargerThanAChunkArriveInOrderAcrossTheQueuesWrap) {
+    ASSERT_EQ(m_Link.Open(m_strPath, 9600, kPortId), 1) << m_Link.LastError();
+    constexpr std::size_t kBlock = 3000;  // more than one 2048-byte chunk
+    std::vector<std::uint8_t> received;
+    std::size_t notified = 0;
+    for (std::size_t sent = 0; sent < 10 * kBlock; sent += kBlock) {
+        WriteFar(Bytes(sent, kBlock));
+        // Bytes stored after the last notification seen are followed by another one.
+        while (received.size() < sent + kBlock) {
+            ASSERT_TRUE(m_Events.WaitForNotifications(notified + 1));
+            notified = m_Events.Snapshot().notified.size();
+            const std::vector<std::uint8_t> taken = TakeAll();
+            received.insert(received.end(), taken.begin(), taken.end());
+        }
+    }
+    EXPECT_EQ(received, Bytes(0, 10 * kBlock));
+    EXPECT_TRUE(m_Events.Snapshot().messages.empty());
+}
+
+TEST_F(PtyPair, ChunkThatDoesNotFitIsDroppedWholeAndReported) {
+    for (int i = 0; i < 8092; ++i) m_Link.m_QueueRead.Push(0);  // before the watcher exists
+    ASSERT_EQ(m_Link.Open(m_strPath, 9600, kPortId), 1) << m_Link.LastError();
+
+    WriteFar(Bytes(1, 100));  // 8092 + 100 > 8191
+    ASSERT_TRUE(m_Events.WaitForNotifications(1));
+    EXPECT_EQ(m_Events.Snapshot().messages, std::vector<std::string>{"m_QueueRead FULL!"});
+    EXPECT_EQ(m_Link.m_QueueRead.Count(), 8092);
+
+    std::uint8_t byte = 0;
+    ASSERT_EQ(m_Link.m_QueueRead.Pop(&byte), 1);
+    WriteFar(Bytes(101, 100));  // 8091 + 100 = 8191: fits exactly
+    ASSERT_TRUE(m_Events.WaitForNotifications(2));
+    EXPECT_EQ(m_Link.m_QueueRead.Count(), 8191);
+    EXPECT_EQ(m_Events.Snapshot().messages.size(), 1u);
+    const std::vector<std::uint8_t> held = TakeAll();
+    EXPECT_EQ(std::vector<std::uint8_t>(held.end() - 100, held.end()), Bytes(101, 100));
+}
+
+TEST_F(PtyPair, CloseWhileTheWatcherSleepsEndsItsThreadAndReportsNothing) {
+    const int threads = Threads();
+    ASSERT_EQ(m_Link.Open(m_strPath, 9600, kPortId), 1) << m_Link.LastError();
+    EXPECT_TRUE(m_Link.IsWatching());
+    EXPECT_EQ(Threads(), threads + 1);
+    WriteFar({0x01});
+    ASSERT_TRUE(m_Events.WaitForNotifications(1));  // the watcher goes back to sleep
+
+    m_Link.Close();  // returns only after the watcher has ended
+    EXPECT_FALSE(m_Link.IsWatching());
+    EXPECT_FALSE(m_Link.IsOpen());
+    EXPECT_EQ(SettledCount(Threads, threads), threads);
+    EXPECT_EQ(m_Events.Snapshot().order, "n") << "waking the watcher to end it reports nothing";
+}
+
+TEST_F(PtyPair, FarEndClosingMidStreamEndsTheWatcherWithOneLostReport) {
+    const int threads = Threads();
+    ASSERT_EQ(m_Link.Open(m_strPath, 9600, kPortId), 1) << m_Link.LastError();
+    WriteFar(Bytes(0, 1000));
+    CloseFar();
+
+    ASSERT_TRUE(m_Events.WaitFor([](const LinkRecords& r) { return !r.lost.empty(); }));
+    // It stopped watching before it reported, so it cannot be spinning on the dead port.
+    EXPECT_FALSE(m_Link.IsWatching());
+    EXPECT_TRUE(m_Link.IsOpen()) << "the port stays held until Close";
+    EXPECT_EQ(SettledCount(Threads, threads), threads) << "the watcher's thread has ended";
+
+    const LinkRecords records = m_Events.Snapshot();
+    ASSERT_EQ(records.lost.size(), 1u);
+    EXPECT_EQ(records.lost[0].first, kPortId);
+    EXPECT_THAT(records.lost[0].second, HasSubstr(m_strPath + ": "));
+    EXPECT_EQ(records.order.back(), 'l') << "nothing after the lost report";
+    const std::vector<std::uint8_t> received = TakeAll();
+    EXPECT_EQ(received, Bytes(0, received.size())) << "what arrived, arrived in order";
+
+    m_Link.Close();
+    EXPECT_FALSE(m_Link.IsOpen());
+    EXPECT_EQ(m_Events.Snapshot().order, records.order);
+}
+
+TEST_F(PtyPair, ThousandOpenCloseCyclesLeaveDescriptorsAndThreadsAsTheyWere) {
+    const int fds = OpenFds();
+    const int threads = Threads();
+    for (int cycle = 0; cycle < 1000; ++cycle) {
+        ASSERT_EQ(m_Link.Open(m_strPath, 9600, kPortId), 1) << m_Link.LastError();
+        m_Link.Close();
+    }
+    EXPECT_EQ(OpenFds(), fds);
+    EXPECT_EQ(SettledCount(Threads, threads), threads);
+}
+
+TEST_F(PtyPair, OpenOnAnOpenPortClosesItFirstSoOneWatcherRuns) {
+    const int threads = Threads();
+    ASSERT_EQ(m_Link.Open(m_strPath, 9600, kPortId), 1) << m_Link.LastError();
+    // Without the Close, the port's own lock would refuse this.
+    ASSERT_EQ(m_Link.Open(m_strPath, 9600, kPortId), 1) << m_Link.LastError();
+    EXPECT_EQ(SettledCount(Threads, threads + 1), threads + 1);
+    WriteFar({0x42});
+    ASSERT_TRUE(m_Events.WaitForNotifications(1));
+    m_Link.Close();
+    EXPECT_EQ(m_Events.Snapshot().notified.size(), 1u);
+}
+
+TEST_F(PtyPair, WatcherThatCannotStartIsReportedAndNothingStaysOpen) {
+    const termios before = SlaveSettings();
+    const int fds = OpenFds();
+    const int threads = Threads();
+    // Allow the port's descriptor, the lowest free one, and nothing above it: no eventfd.
+    const int lowestFree = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(lowestFree, 0);
+    ::close(lowestFree);
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    rlimit tight = saved;
+    tight.rlim_cur = static_cast<rlim_t>(lowestFree) + 1;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+    const int opened = m_Link.Open(m_strPath, 9600, kPortId);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &saved), 0);
+
+    EXPECT_EQ(opened, 0);
+    EXPECT_EQ(m_Link.LastError(), "Error while creating ThreadWatchComm, " + m_strPath + " (" +
+                                      m_strPath + ": Too many open files)");
+    EXPECT_EQ(m_Events.Snapshot().order, "");
+    EXPECT_FALSE(m_Link.IsOpen());
+    EXPECT_EQ(OpenFds(), fds);
+    EXPECT_EQ(Threads(), threads);
+    EXPECT_TRUE(SameSettings(before, SlaveSettings()));
+}
+
+// A frame with the bytes a cooked line would change: 0x0A (to CR LF), 0x11 and 0x13
+// (XON/XOFF), 0x03 (interrupt).
+const std::uint8_t kFrame[8] = {0x01, 0x30, 0x0A, 0x11, 0x13, 0x0D, 0x30, 0x03};
+
+TEST_F(PtyPair, WriteHandsTheFrameToTheLineAsIsAndWritesNothingWithoutAPort) {
+    EXPECT_EQ(m_Link.Write(kFrame, 8), 0u);
+    ASSERT_EQ(m_Link.Open(m_strPath, 9600, kPortId), 1) << m_Link.LastError();
+    EXPECT_EQ(m_Link.Write(kFrame, 8), 8u);
+    EXPECT_EQ(ReadFar(8), std::vector<std::uint8_t>(kFrame, kFrame + 8));
+    m_Link.Close();
+    EXPECT_EQ(m_Link.Write(kFrame, 8), 0u);
+}
+
+TEST(LineSettings, WriteTimeLimitIsTwoMillisecondsPerByteAt9600AndNoneAbove19200) {
+    EXPECT_EQ(WriteTimeLimit(9600, 8), 16ms);
+    EXPECT_EQ(WriteTimeLimit(19200, 8), 8ms);
+    EXPECT_EQ(WriteTimeLimit(1200, 8), 128ms);
+    EXPECT_EQ(WriteTimeLimit(38400, 8), std::nullopt);
+}
+
+TEST_F(PtyPair, WriteOnAStalledLineGivesUpAtItsTimeLimit) {
+    ASSERT_EQ(m_Link.Open(m_strPath, 9600, kPortId), 1) << m_Link.LastError();
+    ASSERT_EQ(::tcflow(m_nSlave, TCOOFF), 0);  // the line takes nothing
+    EXPECT_EQ(m_Link.Write(kFrame, 8), 0u);
+    ASSERT_EQ(::tcflow(m_nSlave, TCOON), 0);
+    EXPECT_EQ(m_Link.Write(kFrame, 8), 8u);
+}
+
+TEST_F(PtyPair, ComNameOpensItsEntryInThePortDirectory) {
+    char dir[] = "/tmp/keltrove-ports-XXXXXX";
+    ASSERT_NE(::mkdtemp(dir), nullptr);
+    const std::string entry = std::string(dir) + "/COM3";
+    ASSERT_EQ(::symlink(m_strPath.c_str(), entry.c_str()), 0);
+    ASSERT_EQ(::setenv("KELTROVE_PORT_DIR", dir, 1), 0);
+
+    const int opened = m_Link.Open("COM3", 9600, 3);
+    ::unsetenv("KELTROVE_PORT_DIR");
+    ::unlink(entry.c_str());
+    ::rmdir(dir);
+    ASSERT_EQ(opened, 1) << m_Link.LastError();
+    EXPECT_EQ(m_Link.DevicePath(), entry);
+    WriteFar({0x01});
+    ASSERT_TRUE(m_Events.WaitForNotifications(1));
+    EXPECT_EQ(m_Events.Snapshot().notified, std::vector<std::uint16_t>{3});
+}
+
+}  // namespace
+}  // namespace keltrove::test
