@@ -1,0 +1,92 @@
+#include "DeviceModel.h"
+
+namespace keltrove::device {
+
+namespace {
+
+FrameOutcome Outcome(FrameAction action, int entry = 0) {
+    FrameOutcome outcome;
+    outcome.action = action;
+    outcome.entry = entry;
+    return outcome;
+}
+
+FrameOutcome Ignored(IgnoreReason reason, int entry = 0) {
+    FrameOutcome outcome = Outcome(FrameAction::Ignored, entry);
+    outcome.reason = reason;
+    return outcome;
+}
+
+}  // namespace
+
+Frame EntryReport(int entry, const StoredValue& value) {
+    // Not SetEntryFrame: that right-aligns its text, and the device reports what it stores,
+    // even a value a write sent unaligned.
+    Frame frame = kInitialFrame;
+    SetCommandFrame(frame, Command::EntryReport);
+    frame[2] = static_cast<std::uint8_t>(entry);
+    for (std::size_t i = 0; i < kValueSize; ++i) frame[3 + i] = value[i];
+    return frame;
+}
+
+FrameOutcome CDeviceModel::Handle(const Frame& frame) {
+    switch (static_cast<Command>(frame[1])) {
+        case Command::ReadRequest:
+            return AnswerRead();
+        case Command::WriteBegin:
+            return BeginWrite();
+        case Command::WriteEntry:
+            return StageEntry(frame);
+        case Command::WriteEnd:
+            return EndWrite();
+        default:
+            // Also 0x50: a report echoed back to the device is nothing it acts on.
+            return Ignored(IgnoreReason::UnknownCommand);
+    }
+}
+
+bool CDeviceModel::AbandonWrite() {
+    const bool underWay = m_Staged.has_value();
+    m_Staged.reset();
+    return underWay;
+}
+
+FrameOutcome CDeviceModel::AnswerRead() {
+    FrameOutcome outcome = Outcome(FrameAction::ReadAnswered);
+    outcome.abandonedWrite = AbandonWrite();
+    outcome.replies.reserve(kEntryCount);
+    for (int entry = 1; entry <= kEntryCount; ++entry) {
+        outcome.replies.push_back(EntryReport(entry, m_Table[static_cast<std::size_t>(entry - 1)]));
+    }
+    return outcome;
+}
+
+FrameOutcome CDeviceModel::BeginWrite() {
+    FrameOutcome outcome = Outcome(FrameAction::WriteBegun);
+    outcome.abandonedWrite = AbandonWrite();
+    m_Staged.emplace();
+    return outcome;
+}
+
+FrameOutcome CDeviceModel::StageEntry(const Frame& frame) {
+    if (!m_Staged) return Ignored(IgnoreReason::NoWriteUnderWay);
+    const int entry = frame[2];
+    if (!IsEntryNumber(entry)) return Ignored(IgnoreReason::EntryOutOfRange, entry);
+    (*m_Staged)[static_cast<std::size_t>(entry - 1)] =
+        StoredValue{frame[3], frame[4], frame[5], frame[6]};
+    return Outcome(FrameAction::EntryStaged, entry);
+}
+
+FrameOutcome CDeviceModel::EndWrite() {
+    if (!m_Staged) return Ignored(IgnoreReason::NoWriteUnderWay);
+    FrameOutcome outcome = Outcome(FrameAction::WriteStored);
+    for (std::size_t i = 0; i < m_Table.size(); ++i) {
+        if (!(*m_Staged)[i]) continue;
+        m_Table[i] = *(*m_Staged)[i];
+        ++outcome.count;
+    }
+    m_Staged.reset();
+    return outcome;
+}
+
+}  // namespace keltrove::device

@@ -1,0 +1,26 @@
+#include "FrameReceiver.h"
+
+namespace keltrove::device {
+
+CFrameReceiver::Result CFrameReceiver::Push(std::span<const std::uint8_t> bytes, TimePoint now) {
+    Result result;
+    if (bytes.empty()) return result;
+    if (m_Assembler.RxPos() != 0 && m_LastByte && now - *m_LastByte > kByteGap) {
+        Reset();
+        result.droppedPartial = true;
+    }
+    m_LastByte = now;
+    for (const std::uint8_t byte : bytes) {
+        if (m_Assembler.Push(byte)) result.frames.push_back(m_Assembler.RxFrame());
+    }
+    return result;
+}
+
+void CFrameReceiver::Reset() {
+    // A fresh assembler has no frame under way; completed frames never depend on the bytes a
+    // discarded one left behind, so nothing of the old one is worth keeping.
+    m_Assembler = CRxAssembler{};
+    m_LastByte.reset();
+}
+
+}  // namespace keltrove::device
