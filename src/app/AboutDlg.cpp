@@ -1,0 +1,30 @@
+#include "AboutDlg.h"
+
+#include <QPushButton>
+
+#include "AppIcon.h"
+#include "DialogFonts.h"
+#include "DialogTemplate.h"
+#include "TemplateControl.h"
+
+namespace keltrove {
+
+CAboutDlg::CAboutDlg(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    const DialogTemplate& dialog = AboutDialogTemplate();
+    setFont(MakeDialogFont());
+    setWindowTitle(QString::fromUtf8(dialog.caption));
+    setWindowIcon(AppIcon());
+    const CDialogUnits units(font());
+    setFixedSize(units.ToPixels(dialog.cx, dialog.cy));
+    for (const ControlTemplate& control : dialog.controls) {
+        QWidget* widget = CreateTemplateControl(control, *this, units);
+        if (control.id == kIdOk) {
+            connect(static_cast<QPushButton*>(widget), &QPushButton::clicked, this,
+                    &QDialog::accept);
+        }
+    }
+}
+
+}  // namespace keltrove

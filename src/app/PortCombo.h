@@ -1,0 +1,37 @@
+// PortCombo: the port list, "Disable" and "COM1" to "COM8".
+//
+// The item's index is the COM number: kPortDisable (0) means no port. Each item's tooltip
+// names the device that the name maps to right now (the port directory can change while
+// the program runs), so it is worked out again whenever the list opens or a tooltip is
+// asked for. GUI thread only.
+#pragma once
+
+#include <QComboBox>
+#include <QString>
+
+namespace keltrove {
+
+inline constexpr int kPortDisable = 0;
+inline constexpr int kFirstComPort = 1;
+inline constexpr int kLastComPort = 8;
+
+// "COM1" for 1.
+QString ComPortName(int comNumber);
+
+// What the item's tooltip says about where `comNumber` leads.
+QString DescribePortDevice(int comNumber);
+
+class CPortCombo final : public QComboBox {
+public:
+    explicit CPortCombo(QWidget* parent);
+
+    void showPopup() override;
+
+protected:
+    bool event(QEvent* event) override;
+
+private:
+    void RefreshToolTips();
+};
+
+}  // namespace keltrove

@@ -1,0 +1,23 @@
+// TemplateControl: makes the Qt widget for one control of a dialog template.
+//
+// The widget is a child of `parent` (which owns it), placed by the dialog units, with the
+// control's text, focus behaviour and object name: "entry<n>" for entry fields,
+// "control<id>" for the other controls with an ID. GUI thread only. Never fails.
+#pragma once
+
+#include <QString>
+
+#include "DialogTemplate.h"
+#include "DialogUnits.h"
+
+class QWidget;
+
+namespace keltrove {
+
+QWidget* CreateTemplateControl(const ControlTemplate& control, QWidget& parent,
+                               const CDialogUnits& units);
+
+QString EntryObjectName(int entry);
+QString ControlObjectName(int id);
+
+}  // namespace keltrove
