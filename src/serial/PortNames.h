@@ -2,7 +2,8 @@
 //
 // "COMn" is the entry COMn of the port directory when that entry exists, normally a symlink
 // that a user made (ln -s /dev/serial/by-id/<adapter> <dir>/COM1) or that the device
-// simulator placed; otherwise it is /dev/ttyS<n-1>, the n-th serial port. Any other name is
+// simulator placed; otherwise it is /dev/ttyS<n-1>, the n-th serial port. A directory that
+// another user owns, or that group or others may write, is ignored. Any other name is
 // a device path already. These read the environment and the file system and never fail.
 // Callable from any thread, as long as no thread changes the environment meanwhile.
 #pragma once

@@ -57,6 +57,10 @@ TEST(PortNames, ComWithoutAnEntryIsTheMatchingTtyS) {
     const std::string entry = std::string(dir) + "/COM2";
     ASSERT_EQ(::symlink("/dev/keltrove-unplugged", entry.c_str()), 0);
     EXPECT_EQ(ResolvePortName("COM2"), entry);
+
+    // A directory that others may write cannot say where a port is.
+    ASSERT_EQ(::chmod(dir, 0777), 0);
+    EXPECT_EQ(ResolvePortName("COM2"), "/dev/ttyS1");
     ::unlink(entry.c_str());
     ::rmdir(dir);
 }
