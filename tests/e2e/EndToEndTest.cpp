@@ -1,0 +1,299 @@
+// End to end: the real window (CMainDlg, offscreen) and the real keltrove-device, plugged
+// in as COM1 of a private port directory, with the real serial code between them.
+//
+// The tests act like a user: they choose COM1 in the port list, type into fields and click
+// Read or Write, and they judge what the user sees: the fields, the status line and the
+// message boxes. Waits are bounded by kGuardMs only to fail a test that would hang;
+// nothing is timed. Each test ends with the device stopped normally and no descriptor of
+// its ptys left open here.
+#include <dirent.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <memory>
+
+#include "DialogHarness.h"
+#include "DialogTemplate.h"
+#include "SimulatorProcess.h"
+#include "StatusWatch.h"
+
+using namespace keltrove;
+using namespace keltrove::test;
+
+namespace {
+
+QString Latin1(std::string_view text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The simulator's default table: entry n holds "01" followed by n in two digits.
+QStringList DefaultTable() {
+    QStringList values;
+    for (int entry = 1; entry <= kEntryCount; ++entry) values << QString::asprintf("01%02d", entry);
+    return values;
+}
+
+// What the targets of this process's descriptors are, such as "/dev/pts/3".
+std::vector<std::string> OpenDescriptorTargets() {
+    std::vector<std::string> targets;
+    for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        const auto target = std::filesystem::read_symlink(fd.path(), error);
+        if (!error) targets.push_back(target.string());
+    }
+    return targets;
+}
+
+// The write's pauses are skipped, except one: the pause after the write's `frame`-th frame
+// waits until the device has hung up and plugged a new line in, so the next frame meets a
+// line that is gone.
+class CHangUpPause final : public IPause {
+public:
+    CHangUpPause(CSimulatorProcess& device, int frame) : m_Device(device), m_nFrame(frame) {}
+
+    void Pause(std::chrono::milliseconds) override {
+        if (++m_nPauses == m_nFrame) m_strNewLine = m_Device.WaitPlugged();
+    }
+
+    // The pty the device plugged in after hanging up; empty before, or if it never did.
+    const std::string& NewLine() const { return m_strNewLine; }
+
+private:
+    CSimulatorProcess& m_Device;
+    const int m_nFrame;
+    int m_nPauses = 0;
+    std::string m_strNewLine;
+};
+
+}  // namespace
+
+class EndToEndTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<CPortDir> m_PortDir;
+    std::unique_ptr<CSimulatorProcess> m_Device;
+    std::unique_ptr<IPause> m_Pause;
+    CMessageLog m_Log;
+    std::unique_ptr<CMainDlg> m_Dlg;
+
+    // keltrove-device with `options`, serving as COM1.
+    bool StartDevice(const QStringList& options) {
+        std::vector<std::string> args{"--as", "COM1"};
+        for (const QString& option : options) args.push_back(option.toStdString());
+        const std::string log = (m_PortDir->Path() + "/device.log").toStdString();
+        m_Device = std::make_unique<CSimulatorProcess>(std::move(args), log);
+        return !m_Device->WaitPlugged().empty();
+    }
+
+    // The window, with `pause` for the write's pauses (null: real ones).
+    bool OpenDialog(std::unique_ptr<IPause> pause) {
+        m_Pause = std::move(pause);
+        m_Log = CMessageLog();
+        m_Dlg = std::make_unique<CMainDlg>(m_Pause.get());
+        m_Dlg->SetMessageHandler(m_Log.Handler());
+        m_Dlg->show();
+        return QTest::qWaitForWindowExposed(m_Dlg.get());
+    }
+
+    // The user picks COM1; it opens without a box.
+    bool ChooseCom1() {
+        const std::size_t boxes = m_Log.Texts().size();
+        ChoosePort(*m_Dlg, 1);
+        return m_Dlg->Comm().IsOpen() && m_Log.Texts().size() == boxes;
+    }
+
+    void Click(int id) { QTest::mouseClick(&Button(*m_Dlg, id), Qt::LeftButton); }
+
+    QStringList FieldTexts() const {
+        QStringList texts;
+        for (int entry = 1; entry <= kEntryCount; ++entry) texts << Field(*m_Dlg, entry).text();
+        return texts;
+    }
+
+    // The message boxes shown so far, in order.
+    QStringList Boxes() const {
+        QStringList texts;
+        for (const std::string& text : m_Log.Texts()) texts << QString::fromStdString(text);
+        return texts;
+    }
+
+private slots:
+    void initTestCase() { m_PortDir = std::make_unique<CPortDir>(); }
+
+    void cleanup() {
+        m_Dlg.reset();  // closes the port and joins its watcher
+        m_Pause.reset();
+        if (!m_Device) return;
+        const std::vector<std::string> targets = OpenDescriptorTargets();
+        QStringList stillOpen;
+        for (const std::string& pty : m_Device->Ptys()) {
+            if (std::find(targets.begin(), targets.end(), pty) != targets.end()) {
+                stillOpen << QString::fromStdString(pty);
+            }
+        }
+        const int exitCode = m_Device->Stop();
+        if (QTest::currentTestFailed() || exitCode != 0) {
+            qInfo("keltrove-device log:\n%s", m_Device->Log().c_str());
+        }
+        m_Device.reset();
+        QCOMPARE(exitCode, 0);
+        QVERIFY2(stillOpen.isEmpty(), qPrintable("still open: " + stillOpen.join(", ")));
+        QCOMPARE(::waitpid(-1, nullptr, WNOHANG), -1);  // no child left behind
+        QCOMPARE(errno, ECHILD);
+    }
+
+    void readFillsEveryFieldInEveryAnswerMode_data() {
+        QTest::addColumn<QStringList>("options");
+        QTest::newRow("paced") << QStringList{};
+        QTest::newRow("burst") << QStringList{"--burst"};
+        QTest::newRow("split") << QStringList{"--split", "--seed", "7"};
+        QTest::newRow("noise") << QStringList{"--noise", "--seed", "7"};
+        QTest::newRow("split with noise") << QStringList{"--split", "--noise", "--seed", "11"};
+        QTest::newRow("reply gap") << QStringList{"--reply-gap", "30"};
+    }
+
+    void readFillsEveryFieldInEveryAnswerMode() {
+        QFETCH(QStringList, options);
+        QVERIFY(StartDevice(options));
+        QVERIFY(OpenDialog(std::make_unique<CNoPause>()));
+        QVERIFY(ChooseCom1());
+
+        Click(kIdRead);
+        QTRY_COMPARE_WITH_TIMEOUT(FieldTexts(), DefaultTable(), kGuardMs);
+        QCOMPARE(m_Dlg->StatusText(), Latin1(kStatusReadDone));
+        QCOMPARE(Boxes(), QStringList());
+    }
+
+    // Typed values go out right-aligned and filled with "0"; the device keeps what the
+    // write's end frame commits and reads it back.
+    void writeThenReadRoundTripsTheTable() {
+        QVERIFY(StartDevice({}));
+        QVERIFY(OpenDialog(std::make_unique<CNoPause>()));
+        QVERIFY(ChooseCom1());
+
+        const std::vector<std::pair<QString, QString>> special{
+            {"7", "0007"}, {"42", "0042"}, {"A1", "00A1"}, {"12 ", "0012"}, {"", "0000"}};
+        QStringList expected;
+        for (int entry = 1; entry <= kEntryCount; ++entry) {
+            const bool isSpecial = entry <= static_cast<int>(special.size());
+            const QString typed =
+                isSpecial ? special[entry - 1].first : QString::asprintf("2%03d", entry);
+            QTest::keyClicks(&Field(*m_Dlg, entry), typed);
+            expected << (isSpecial ? special[entry - 1].second : typed);
+        }
+
+        Click(kIdWrite);
+        QCOMPARE(m_Dlg->StatusText(), Latin1(kStatusWriteDone));
+        Click(kIdRead);
+        QTRY_COMPARE_WITH_TIMEOUT(FieldTexts(), expected, kGuardMs);
+        QCOMPARE(m_Dlg->StatusText(), Latin1(kStatusReadDone));
+        QCOMPARE(Boxes(), QStringList());
+    }
+
+    void silentDeviceGivesNotConnectedOnce() {
+        QVERIFY(StartDevice({"--silent"}));
+        QVERIFY(OpenDialog(std::make_unique<CNoPause>()));
+        QVERIFY(ChooseCom1());
+        int watchdogTicks = 0;
+        connect(m_Dlg.get(), &CMainDlg::timerHandled, this,
+                [&](unsigned id) { watchdogTicks += id == kTimerWatchdog ? 1 : 0; });
+
+        Click(kIdRead);
+        QTRY_COMPARE_WITH_TIMEOUT(Boxes().size(), 1, kGuardMs);
+        QCOMPARE(Boxes().front(), Latin1(kMsgNotConnected));
+        QCOMPARE(m_Log.Buttons().front(), MessageButtons::YesNo);
+        const int ticksAtBox = watchdogTicks;
+        QTRY_VERIFY_WITH_TIMEOUT(watchdogTicks >= ticksAtBox + 10, kGuardMs);
+        QCOMPARE(Boxes().size(), 1);
+        QCOMPARE(FieldTexts(), QStringList(kEntryCount, QString()));
+        QVERIFY(m_Dlg->StatusText().isEmpty());
+    }
+
+    // The device hangs up after the request and 9 reports. The reports that came before
+    // stay; choosing the port again once the device is back gives a full read.
+    void hangUpMidReadSaysConnectionLostAndThePortCanBeChosenAgain() {
+        constexpr int kFramesBeforeHangUp = 10;
+        QVERIFY(StartDevice({"--hangup-after", QString::number(kFramesBeforeHangUp)}));
+        QVERIFY(OpenDialog(std::make_unique<CNoPause>()));
+        QVERIFY(ChooseCom1());
+
+        Click(kIdRead);
+        QTRY_COMPARE_WITH_TIMEOUT(Boxes().size(), 1, kGuardMs);
+        QCOMPARE(Boxes().front(), QStringLiteral("Connection to COM1 lost"));
+        QStringList partial = DefaultTable();
+        for (int entry = kFramesBeforeHangUp; entry <= kEntryCount; ++entry) {
+            partial[entry - 1].clear();
+        }
+        QCOMPARE(FieldTexts(), partial);
+        QCOMPARE(m_Dlg->StatusText(), Latin1(kStatusReading));
+
+        QVERIFY(!m_Device->WaitPlugged().empty());
+        QVERIFY(ChooseCom1());
+        Click(kIdRead);
+        QTRY_COMPARE_WITH_TIMEOUT(FieldTexts(), DefaultTable(), kGuardMs);
+        QCOMPARE(m_Dlg->StatusText(), Latin1(kStatusReadDone));
+        QCOMPARE(Boxes().size(), 1);
+    }
+
+    // The device hangs up after write begin and entries 1 and 2; entry 3 finds the line
+    // gone. The write stops there and the device, whose write never ended, keeps its table.
+    void hangUpMidWriteSaysWritingFailedAndTheTableIsUnchanged() {
+        constexpr int kFramesBeforeHangUp = 3;
+        QVERIFY(StartDevice({"--hangup-after", QString::number(kFramesBeforeHangUp)}));
+        auto pause = std::make_unique<CHangUpPause>(*m_Device, kFramesBeforeHangUp);
+        const CHangUpPause& hangUp = *pause;
+        QVERIFY(OpenDialog(std::move(pause)));
+        QVERIFY(ChooseCom1());
+        for (int entry = 1; entry <= kEntryCount; ++entry) {
+            QTest::keyClicks(&Field(*m_Dlg, entry), QStringLiteral("9999"));
+        }
+
+        Click(kIdWrite);
+        QVERIFY(!hangUp.NewLine().empty());
+        QCOMPARE(m_Dlg->StatusText(), Latin1(kStatusWriteFailed));
+        QTRY_COMPARE_WITH_TIMEOUT(Boxes().size(), 2, kGuardMs);
+        QCOMPARE(Boxes(), (QStringList{Latin1(kMsgNotConnected), "Connection to COM1 lost"}));
+        QCOMPARE(m_Log.Buttons().front(), MessageButtons::Ok);
+
+        QVERIFY(ChooseCom1());
+        Click(kIdRead);
+        QTRY_COMPARE_WITH_TIMEOUT(FieldTexts(), DefaultTable(), kGuardMs);
+        QCOMPARE(Boxes().size(), 2);
+    }
+
+    // A second read replaces what the user typed since the first; two reads clicked back
+    // to back, before any answer is in, are both answered in full.
+    void twoReadsInARowBothComplete() {
+        QVERIFY(StartDevice({}));
+        QVERIFY(OpenDialog(std::make_unique<CNoPause>()));
+        QVERIFY(ChooseCom1());
+        const CStatusWatch status(*m_Dlg);
+        const QString done = Latin1(kStatusReadDone);
+
+        Click(kIdRead);
+        QTRY_COMPARE_WITH_TIMEOUT(status.Changes(done), 1, kGuardMs);
+        for (int entry = 1; entry <= kEntryCount; ++entry) {
+            QTest::keyClick(&Field(*m_Dlg, entry), Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClicks(&Field(*m_Dlg, entry), QStringLiteral("x"));
+        }
+        Click(kIdRead);
+        QTRY_COMPARE_WITH_TIMEOUT(status.Changes(done), 2, kGuardMs);
+        QCOMPARE(FieldTexts(), DefaultTable());
+
+        Click(kIdRead);
+        Click(kIdRead);
+        QTRY_COMPARE_WITH_TIMEOUT(status.Changes(done), 4, kGuardMs);
+        QCOMPARE(FieldTexts(), DefaultTable());
+        QCOMPARE(Boxes(), QStringList());
+    }
+};
+
+QTEST_MAIN(EndToEndTest)
+#include "EndToEndTest.moc"
