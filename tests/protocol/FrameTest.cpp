@@ -1,9 +1,7 @@
-#include "Frame.h"
-
 #include <gtest/gtest.h>
 
-#include "EntryTable.h"
 #include "Fakes.h"
+#include "Frame.h"
 
 namespace keltrove {
 namespace {
@@ -17,9 +15,9 @@ std::string Value(std::string_view text) {
 
 TEST(FrameAlignment, FillsMissingAndTrailingPositionsWithZerosOnTheLeft) {
     const std::pair<std::string, std::string> rows[] = {
-        {"", "0000"},     {"7", "0007"},     {"12", "0012"},     {"123", "0123"},
-        {"1234", "1234"}, {"1 ", "0001"},    {"12  ", "0012"},   {" 12", "0 12"},
-        {" 1", "00 1"},   {"1 2", "01 2"},   {"    ", "0000"},   {"A1", "00A1"},
+        {"", "0000"},     {"7", "0007"},   {"12", "0012"},   {"123", "0123"},
+        {"1234", "1234"}, {"1 ", "0001"},  {"12  ", "0012"}, {" 12", "0 12"},
+        {" 1", "00 1"},   {"1 2", "01 2"}, {"    ", "0000"}, {"A1", "00A1"},
     };
     for (const auto& [text, expected] : rows) {
         EXPECT_EQ(Value(text), expected) << "text '" << text << "'";
@@ -52,17 +50,6 @@ TEST(FrameLayout, OnlyStartEndAndReportCommandMakeAnEntryReport) {
         bad[pos] ^= 0x40;
         EXPECT_FALSE(IsEntryReport(bad)) << "byte " << pos;
     }
-}
-
-TEST(EntryTable, ControlIdsFollowTheirIrregularBlocks) {
-    EXPECT_EQ(EntryControlId(1), 1000);
-    EXPECT_EQ(EntryControlId(4), 1003);
-    EXPECT_EQ(EntryControlId(5), 1008);
-    EXPECT_EQ(EntryControlId(28), 1051);
-    EXPECT_EQ(EntryControlId(29), 1058);
-    EXPECT_EQ(EntryControlId(32), 1061);
-    EXPECT_EQ(EntryControlId(0), 0);
-    EXPECT_EQ(EntryControlId(33), 0);
 }
 
 }  // namespace

@@ -1,10 +1,9 @@
-#include "ProtocolSession.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include "Fakes.h"
+#include "ProtocolSession.h"
 
 namespace keltrove {
 namespace {
@@ -193,19 +192,6 @@ TEST_F(Session, EvaluateOnRequestNeverMixesAPartialFrameWithTheLastOne) {
     EXPECT_EQ(m_View.Field(7), "");
     Receive(Report(7, "0707").substr(3));  // the assembly under way went on undisturbed
     EXPECT_EQ(m_View.Field(7), "0707");
-}
-
-TEST_F(Session, OtherTimersChangeNothing) {
-    m_Session.OnRead();
-    Ticks(1, 100);
-    Ticks(3, 100);
-    EXPECT_EQ(m_Session.NoReplyTicks().Value(), CProtocolSession::kReplyTicks);
-}
-
-TEST_F(Session, TakingFieldTextsKeepsWhatTheUserTyped) {
-    m_View.Type(28, "ab");
-    m_Session.TakeFieldTexts();
-    EXPECT_EQ(m_Session.EntryText()[27], "ab");
 }
 
 }  // namespace

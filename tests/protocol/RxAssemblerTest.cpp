@@ -1,5 +1,3 @@
-#include "RxAssembler.h"
-
 #include <gtest/gtest.h>
 
 #include <random>
@@ -7,6 +5,7 @@
 #include <vector>
 
 #include "Fakes.h"
+#include "RxAssembler.h"
 
 namespace keltrove {
 namespace {
@@ -63,7 +62,8 @@ TEST_F(RxAssembly, RandomSplitsWithNoiseBeforeAndBetweenFramesLoseNothing) {
         for (int entry = 1; entry <= 32; ++entry) {
             const int noise = std::uniform_int_distribution<int>(0, 3)(rng);
             for (int i = 0; i < noise; ++i) {
-                stream.push_back(static_cast<char>(std::uniform_int_distribution<int>(2, 255)(rng)));
+                stream.push_back(
+                    static_cast<char>(std::uniform_int_distribution<int>(2, 255)(rng)));
             }
             expected.push_back(Report(entry, std::to_string(rng() % 10000)));
             stream += expected.back();

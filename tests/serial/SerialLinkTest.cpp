@@ -5,7 +5,6 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <numeric>
@@ -17,7 +16,6 @@ namespace keltrove::test {
 namespace {
 
 using ::testing::HasSubstr;
-using namespace std::chrono_literals;
 
 constexpr std::uint16_t kPortId = 3;
 
@@ -81,27 +79,23 @@ TEST_F(PtyPair, ReadBackCatchesASettingThePortDroppedSilently) {
     EXPECT_TRUE(LineTook(wanted, SlaveSettings()));
 }
 
-TEST_F(PtyPair, MissingDeviceFailsWithTheSystemsMessageAndLeavesNothingOpen) {
-    const int fds = OpenFds();
-    EXPECT_EQ(m_Link.Open("/dev/keltrove-no-such-port", 9600, kPortId), 0);
-    EXPECT_EQ(m_Link.LastError(), "/dev/keltrove-no-such-port: No such file or directory");
-    EXPECT_FALSE(m_Link.IsOpen());
-    EXPECT_FALSE(m_Link.IsWatching());
-    EXPECT_EQ(OpenFds(), fds);
-}
-
-TEST_F(PtyPair, FileThatIsNotATerminalIsRefusedAndLeftClosed) {
+TEST_F(PtyPair, MissingDeviceAndNonTerminalAreRefusedWithTheReasonAndLeaveNothingOpen) {
     char path[] = "/tmp/keltrove-not-a-port-XXXXXX";
     const int file = ::mkstemp(path);
     ASSERT_GE(file, 0);
     ::close(file);
     const int fds = OpenFds();
-
-    EXPECT_EQ(m_Link.Open(path, 9600, kPortId), 0);
-    EXPECT_EQ(m_Link.LastError(),
-              std::string(path) + ": Inappropriate ioctl for device; it is not a serial port");
-    EXPECT_FALSE(m_Link.IsOpen());
-    EXPECT_EQ(OpenFds(), fds);
+    const std::pair<std::string, std::string> cases[] = {
+        {"/dev/keltrove-no-such-port", "/dev/keltrove-no-such-port: No such file or directory"},
+        {path, std::string(path) + ": Inappropriate ioctl for device; it is not a serial port"},
+    };
+    for (const auto& [device, reason] : cases) {
+        EXPECT_EQ(m_Link.Open(device, 9600, kPortId), 0);
+        EXPECT_EQ(m_Link.LastError(), reason);
+        EXPECT_FALSE(m_Link.IsOpen());
+        EXPECT_FALSE(m_Link.IsWatching());
+        EXPECT_EQ(OpenFds(), fds);
+    }
     ::unlink(path);
 }
 
@@ -283,13 +277,6 @@ TEST_F(PtyPair, WriteHandsTheFrameToTheLineAsIsAndWritesNothingWithoutAPort) {
     EXPECT_EQ(ReadFar(8), std::vector<std::uint8_t>(kFrame, kFrame + 8));
     m_Link.Close();
     EXPECT_EQ(m_Link.Write(kFrame, 8), 0u);
-}
-
-TEST(LineSettings, WriteTimeLimitIsTwoMillisecondsPerByteAt9600AndNoneAbove19200) {
-    EXPECT_EQ(WriteTimeLimit(9600, 8), 16ms);
-    EXPECT_EQ(WriteTimeLimit(19200, 8), 8ms);
-    EXPECT_EQ(WriteTimeLimit(1200, 8), 128ms);
-    EXPECT_EQ(WriteTimeLimit(38400, 8), std::nullopt);
 }
 
 TEST_F(PtyPair, WriteOnAStalledLineGivesUpAtItsTimeLimit) {
