@@ -12,6 +12,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
 
 #include "DialogHarness.h"
 
@@ -21,15 +22,13 @@ namespace keltrove::test {
 
 namespace {
 
-constexpr std::string_view kArrow = " -> ";
-
-int PollIn(int fd, int timeoutMs) {
+// True when `fd` turns readable within `timeoutMs`.
+bool Readable(int fd, int timeoutMs) {
     pollfd pfd{fd, POLLIN, 0};
     int ready = 0;
-    do {
-        ready = ::poll(&pfd, 1, timeoutMs);
-    } while (ready < 0 && errno == EINTR);
-    return ready;
+    while ((ready = ::poll(&pfd, 1, timeoutMs)) < 0 && errno == EINTR) {
+    }
+    return ready > 0;
 }
 
 }  // namespace
@@ -40,19 +39,17 @@ CSimulatorProcess::CSimulatorProcess(std::vector<std::string> options, std::stri
     if (::pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe2 failed");
     m_Stdout.Reset(out[0]);
     const UniqueFd writeEnd(out[1]);
-    std::vector<std::string> args{KELTROVE_DEVICE_BINARY};
-    args.insert(args.end(), options.begin(), options.end());
+    options.insert(options.begin(), KELTROVE_DEVICE_BINARY);
     std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
+    for (std::string& arg : options) argv.push_back(arg.data());
     argv.push_back(nullptr);
     const pid_t parent = ::getpid();
 
     m_Pid = ::fork();
     if (m_Pid < 0) throw std::runtime_error("fork failed");
     if (m_Pid == 0) {
-        // Only async-signal-safe calls from here on: the parent has other threads.
-        // A test that dies without its destructors (an abort, a sanitizer halt) still takes
-        // the device with it, so no stray device keeps a port directory busy.
+        // Only async-signal-safe calls from here on: the parent has other threads. The
+        // device dies with this process, also when that ends without its destructors.
         if (::prctl(PR_SET_PDEATHSIG, SIGTERM) != 0 || ::getppid() != parent) ::_exit(127);
         const int in = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
         const int log =
@@ -61,12 +58,11 @@ CSimulatorProcess::CSimulatorProcess(std::vector<std::string> options, std::stri
             ::dup2(writeEnd.Get(), STDOUT_FILENO) < 0 || ::dup2(log, STDERR_FILENO) < 0) {
             ::_exit(127);
         }
-        // The environment as it is, so the device finds the same port directory.
-        ::execve(argv[0], argv.data(), environ);
+        ::execve(argv[0], argv.data(), environ);  // this environment: the same port directory
         ::_exit(127);
     }
-    // Lets Stop wait for the exit with a guard; without it, Stop waits without one.
-    // (Through syscall: Debian 12's <sys/pidfd.h> declares pidfd_open without C linkage.)
+    // Lets Stop wait for the exit with a guard. (Through syscall: Debian 12's <sys/pidfd.h>
+    // declares pidfd_open without C linkage.)
     m_PidFd.Reset(static_cast<int>(::syscall(SYS_pidfd_open, m_Pid, 0)));
 }
 
@@ -79,21 +75,16 @@ std::string CSimulatorProcess::WaitPlugged() {
         if (const auto end = m_strBuffered.find('\n'); end != std::string::npos) {
             const std::string line = m_strBuffered.substr(0, end);
             m_strBuffered.erase(0, end + 1);
-            const auto arrow = line.find(kArrow);
-            if (arrow == std::string::npos) continue;  // not an announcement
-            m_Ptys.push_back(line.substr(arrow + kArrow.size()));
-            return m_Ptys.back();
+            const auto arrow = line.find(" -> ");
+            if (arrow != std::string::npos) return line.substr(arrow + 4);
+            continue;  // not an announcement
         }
-        if (!m_Stdout.IsValid() || PollIn(m_Stdout.Get(), kGuardMs) <= 0) return {};
         char chunk[256];
-        ssize_t got = 0;
-        do {
+        ssize_t got = -1;
+        if (m_Stdout.IsValid() && Readable(m_Stdout.Get(), kGuardMs)) {
             got = ::read(m_Stdout.Get(), chunk, sizeof chunk);
-        } while (got < 0 && errno == EINTR);
-        if (got <= 0) {  // the child has ended
-            m_Stdout.Reset();
-            return {};
         }
+        if (got <= 0) return {};  // the guard ran out, or the child has ended
         m_strBuffered.append(chunk, static_cast<std::size_t>(got));
     }
 }
@@ -101,28 +92,17 @@ std::string CSimulatorProcess::WaitPlugged() {
 int CSimulatorProcess::Stop() {
     if (m_Pid <= 0) return -1;
     ::kill(m_Pid, SIGTERM);
-    int exitCode = -1;
-    if (!Reap(kGuardMs, exitCode)) {
-        ::kill(m_Pid, SIGKILL);
-        Reap(-1, exitCode);
-        exitCode = -1;
-    }
-    m_Pid = -1;
-    m_PidFd.Reset();
-    m_Stdout.Reset();
-    return exitCode;
-}
-
-bool CSimulatorProcess::Reap(int guardMs, int& exitCode) {
-    if (guardMs >= 0 && m_PidFd.IsValid() && PollIn(m_PidFd.Get(), guardMs) <= 0) return false;
+    const bool ended = !m_PidFd.IsValid() || Readable(m_PidFd.Get(), kGuardMs);
+    if (!ended) ::kill(m_Pid, SIGKILL);
     int status = 0;
     pid_t reaped = 0;
-    do {
-        reaped = ::waitpid(m_Pid, &status, 0);
-    } while (reaped < 0 && errno == EINTR);
-    if (reaped != m_Pid) return true;  // not our child any more; nothing left to wait for
-    exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return true;
+    while ((reaped = ::waitpid(m_Pid, &status, 0)) < 0 && errno == EINTR) {
+    }
+    const pid_t pid = std::exchange(m_Pid, -1);
+    m_PidFd.Reset();
+    m_Stdout.Reset();
+    if (!ended || reaped != pid) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 std::string CSimulatorProcess::Log() const {

@@ -1,0 +1,371 @@
+// The main window, with a pseudo-terminal as COM1 standing in for the device (runs against
+// the real device are in tests/e2e).
+#include <poll.h>
+#include <pty.h>
+#include <unistd.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QGroupBox>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <thread>
+
+#include "AboutDlg.h"
+#include "DialogHarness.h"
+#include "DialogTemplate.h"
+#include "StatusLine.h"
+
+using namespace keltrove;
+using namespace keltrove::test;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+QString Latin1(std::string_view text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// 01 command index v v v v 03; command 0x50 is the device's report of an entry.
+Bytes Frame8(std::uint8_t command, std::uint8_t index, const std::string& value) {
+    const std::string frame = '\x01' + std::string{char(command), char(index)} + value + '\x03';
+    return Bytes(frame.begin(), frame.end());
+}
+
+int ThreadCount() {
+    using std::filesystem::directory_iterator;
+    return static_cast<int>(std::distance(directory_iterator("/proc/self/task"), {}));
+}
+
+// A pseudo-terminal: the program opens the slave as COM1, the test is the far end.
+struct CPtyPort {
+    int master = -1;
+    int slave = -1;  // held so the pty lives until the program opens it
+    std::string slavePath;
+
+    CPtyPort() {
+        char name[256] = {};
+        if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) throw std::exception();
+        slavePath = name;
+    }
+    ~CPtyPort() {
+        HangUp();
+        ::close(slave);
+    }
+    void WriteFar(const Bytes& bytes) {
+        QVERIFY(::write(master, bytes.data(), bytes.size()) == ssize_t(bytes.size()));
+    }
+    // `count` bytes sent by the program; fewer only when the guard ran out.
+    Bytes ReadFar(std::size_t count) {
+        Bytes bytes(count);
+        std::size_t got = 0;
+        pollfd far{master, POLLIN, 0};
+        for (ssize_t n = 0; got < count && ::poll(&far, 1, kGuardMs) == 1; got += n) {
+            if ((n = ::read(master, bytes.data() + got, count - got)) <= 0) break;
+        }
+        bytes.resize(got);
+        return bytes;
+    }
+    // The far end goes away, as a pulled adapter does.
+    void HangUp() {
+        if (master != -1) ::close(master);
+        master = -1;
+    }
+};
+
+}  // namespace
+
+class MainDlgTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<CPortDir> m_PortDir;
+    std::unique_ptr<CPtyPort> m_Pty;
+    CNoPause m_NoPause;
+    CMessageLog m_Log;
+    std::unique_ptr<CMainDlg> m_Dlg;
+
+    QLineEdit& F(int entry) const { return Field(*m_Dlg, entry); }
+    void Click(int id) { QTest::mouseClick(&Button(*m_Dlg, id), Qt::LeftButton); }
+    void OpenCom1() {
+        ChoosePort(*m_Dlg, 1);
+        QVERIFY(m_Dlg->Comm().IsOpen());
+    }
+
+private slots:
+    void initTestCase() {
+        std::thread([] {}).join();  // a sanitizer's helper thread starts with the first one
+        m_PortDir = std::make_unique<CPortDir>();
+    }
+
+    void init() {
+        m_Pty = std::make_unique<CPtyPort>();
+        m_PortDir->Map(1, m_Pty->slavePath);
+        m_Log = CMessageLog();
+        m_Dlg = std::make_unique<CMainDlg>(&m_NoPause);
+        m_Dlg->SetMessageHandler(m_Log.Handler());
+        m_Dlg->show();
+        m_Dlg->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_Dlg.get()));
+    }
+
+    void cleanup() {
+        m_Dlg.reset();
+        m_Pty.reset();
+    }
+
+    void startsEmptyWithItsTexts() {
+        QCOMPARE(PortList(*m_Dlg).currentIndex(), -1);
+        for (int entry = 1; entry <= kEntryCount; ++entry) QVERIFY(F(entry).text().isEmpty());
+        QStringList texts{m_Dlg->windowTitle()};
+        for (const int id : {kIdRead, kIdWrite, kIdExit}) texts << Button(*m_Dlg, id).text();
+        for (const QLabel* label : m_Dlg->findChildren<QLabel*>()) texts << label->text();
+        QList<QGroupBox*> frames = m_Dlg->findChildren<QGroupBox*>();
+        std::sort(frames.begin(), frames.end(),
+                  [](const QGroupBox* a, const QGroupBox* b) { return a->x() < b->x(); });
+        for (const QGroupBox* frame : frames) texts << frame->title();
+        for (int i = 0; i < PortList(*m_Dlg).count(); ++i) texts << PortList(*m_Dlg).itemText(i);
+        QCOMPARE(texts, QStringList({"Keltrove", "Read", "Write", "Exit", "Select Port", "KVT-xPA",
+                                     "KV-xPA", "KV/T-xPA", "KV-xPE", "KV-xPE", "Disable", "COM1",
+                                     "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8"}));
+    }
+
+    // Tab walks the fields only (never the list or a button), in the template's order, and
+    // comes round; no frame takes a click from a field; a field takes 4 characters.
+    void keyboardAndFocus() {
+        const QList<int> order{28, 27, 26, 25, 16, 15, 14, 13, 20, 19, 18, 17, 24, 23, 22, 21,
+                               4,  3,  2,  1,  8,  7,  6,  5,  12, 11, 10, 9,  30, 29, 31, 32};
+        QCOMPARE(QApplication::focusWidget(), &F(28));
+        for (int step = 1; step <= order.size(); ++step) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), &F(order[step % order.size()]));
+        }
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+        QCOMPARE(QApplication::focusWidget(), &F(32));
+
+        for (int entry = 1; entry <= kEntryCount; ++entry) {
+            QCOMPARE(m_Dlg->childAt(F(entry).geometry().center()), &F(entry));
+        }
+        QTest::mouseClick(&F(8), Qt::LeftButton);
+        QCOMPARE(QApplication::focusWidget(), &F(8));
+        QTest::keyClicks(&F(8), QStringLiteral("12345"));
+        QCOMPARE(F(8).text(), QStringLiteral("1234"));
+    }
+
+    void contextMenuOpensTheAboutBox() {
+        QStringList texts;
+        QTimer::singleShot(0, [&] {  // inside the menu's event loop
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (menu == nullptr) return;
+            texts << menu->actions().last()->text();
+            QTimer::singleShot(0, [&] {  // inside the about box's event loop
+                auto* about = qobject_cast<CAboutDlg*>(QApplication::activeModalWidget());
+                if (about == nullptr) return;
+                texts << about->windowTitle();
+                for (const QLabel* label : about->findChildren<QLabel*>()) {
+                    if (!label->text().isEmpty()) texts << label->text();
+                }
+                about->findChild<QPushButton*>()->click();
+            });
+            menu->actions().last()->trigger();
+            menu->close();
+        });
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
+                                m_Dlg->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(m_Dlg.get(), &event);
+
+        QCOMPARE(texts.mid(0, 3),
+                 QStringList({"Keltrove 정보(&A)...", "Keltrove 정보", "Keltrove 버전 1.0"}));
+        QVERIFY(m_Dlg->isVisible());  // the about box ends alone
+    }
+
+    void readFillsFieldsInTheValueFontAndDrawsStatus() {
+        OpenCom1();
+        Click(kIdRead);
+        QCOMPARE(m_Pty->ReadFar(8), Frame8(0x40, 0x30, "0000"));
+
+        const auto value = [](int entry) { return QString::asprintf("%04d", entry * 3); };
+        for (int entry = 1; entry <= 31; ++entry) {
+            if (entry != 5) m_Pty->WriteFar(Frame8(0x50, entry, value(entry).toStdString()));
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(F(31).text(), value(31), kGuardMs);
+        QCOMPARE(m_Dlg->StatusText(), Latin1(kStatusReading));
+        m_Pty->WriteFar(Frame8(0x50, 32, value(32).toStdString()));
+        QTRY_COMPARE_WITH_TIMEOUT(m_Dlg->StatusText(), Latin1(kStatusReadDone), kGuardMs);
+        for (int entry = 1; entry <= kEntryCount; ++entry) {
+            if (entry == 5) continue;
+            QCOMPARE(F(entry).text(), value(entry));
+            QCOMPARE(F(entry).font().pixelSize(), 16);
+        }
+        // Not reported: empty, and still in the dialog's font.
+        QVERIFY(F(5).text().isEmpty());
+        QCOMPARE(F(5).font(), m_Dlg->font());
+
+        // Drawn on yellow at the top left of the status rectangle, one line high.
+        const QImage status = m_Dlg->grab(CStatusLine::Rect()).toImage();
+        QCOMPARE(status.pixel(0, 0), qRgb(255, 255, 0));
+        QVERIFY(status.pixel(0, status.height() - 1) != qRgb(255, 255, 0));
+    }
+
+    void silentFarEndGivesNotConnectedOnce() {
+        OpenCom1();
+        int watchdogTicks = 0;
+        connect(m_Dlg.get(), &CMainDlg::timerHandled, this,
+                [&](unsigned id) { watchdogTicks += id == kTimerWatchdog ? 1 : 0; });
+        Click(kIdRead);
+        QTRY_COMPARE_WITH_TIMEOUT(m_Log.Texts().size(), std::size_t{1}, kGuardMs);
+        QCOMPARE(m_Log.Texts().front(), std::string("DERID Not Connected"));
+        QCOMPARE(m_Log.Buttons().front(), MessageButtons::YesNo);
+        const int ticksAtBox = watchdogTicks;
+        QTRY_VERIFY_WITH_TIMEOUT(watchdogTicks >= ticksAtBox + 10, kGuardMs);
+        QCOMPARE(m_Log.Texts().size(), std::size_t{1});
+    }
+
+    // Bytes go out as Latin-1: a received value, control bytes too, goes back unchanged; a
+    // character without a Latin-1 byte goes out as '?'.
+    void writeSendsTheThirtyFourFramesInOrder() {
+        OpenCom1();
+        const std::string received("\0\n\xE9\xFF", 4);
+        m_Pty->WriteFar(Frame8(0x50, 2, received));
+        QTRY_COMPARE_WITH_TIMEOUT(F(2).text(), Latin1(received), kGuardMs);
+        F(1).setText(QStringLiteral("7"));
+        F(3).setText(QStringLiteral("가"));
+        F(32).setText(QStringLiteral("1234"));
+
+        Click(kIdWrite);
+        QCOMPARE(m_Pty->ReadFar(8), Frame8(0x10, 0x30, "0000"));
+        std::map<int, std::string> sent{{1, "0007"}, {2, received}, {3, "000?"}, {32, "1234"}};
+        for (int entry = 1; entry <= kEntryCount; ++entry) {
+            const std::string& value = sent.try_emplace(entry, "0000").first->second;
+            QCOMPARE(m_Pty->ReadFar(8), Frame8(0x30, entry, value));
+        }
+        QCOMPARE(m_Pty->ReadFar(8), Frame8(0x90, 32, "1234"));
+        QCOMPARE(m_Dlg->StatusText(), Latin1(kStatusWriteDone));
+    }
+
+    void privateEventsFromOutsideDoWhatTheyName() {
+        OpenCom1();
+        // 1027: sends the last frame again.
+        Click(kIdRead);
+        QCOMPARE(m_Pty->ReadFar(8), Frame8(0x40, 0x30, "0000"));
+        QEvent resend(WM_TX_FRAME);
+        QApplication::sendEvent(m_Dlg.get(), &resend);
+        QCOMPARE(m_Pty->ReadFar(8), Frame8(0x40, 0x30, "0000"));
+
+        // 1025: drains what the watcher queued, whoever sends it. Events are not handled
+        // while the bytes arrive, so the watcher's own WM_RX_NOTIFY cannot come first.
+        m_Pty->WriteFar(Frame8(0x50, 7, "4321"));
+        const auto guard = std::chrono::steady_clock::now() + std::chrono::milliseconds(kGuardMs);
+        while (m_Dlg->Comm().m_QueueRead.Count() < 8 && std::chrono::steady_clock::now() < guard) {
+            std::this_thread::yield();
+        }
+        QVERIFY(F(7).text().isEmpty());
+        QEvent notify(WM_RX_NOTIFY);
+        QApplication::sendEvent(m_Dlg.get(), &notify);
+        QCOMPARE(F(7).text(), QStringLiteral("4321"));
+        QVERIFY(m_Dlg->Session().NoReplyTicks().IsIdle());
+
+        // 1026: evaluates the last frame again.
+        Click(kIdRead);
+        F(7).setText(QStringLiteral("x"));
+        QVERIFY(!m_Dlg->Session().NoReplyTicks().IsIdle());
+        QEvent evaluate(WM_RX_FRAME);
+        QApplication::sendEvent(m_Dlg.get(), &evaluate);
+        QCOMPARE(F(7).text(), QStringLiteral("4321"));
+        QVERIFY(m_Dlg->Session().NoReplyTicks().IsIdle());
+    }
+
+    // A port that does not open says why, and the list keeps it.
+    void failedOpenShowsTheReason() {
+        m_PortDir->Map(2, "/nonexistent/keltrove-tty");
+        ChoosePort(*m_Dlg, 2);
+        QCOMPARE(m_Log.Texts().size(), std::size_t{1});
+        const QStringList lines = QString::fromStdString(m_Log.Texts().front()).split('\n');
+        QCOMPARE(lines.size(), 2);
+        QCOMPARE(lines[0], QStringLiteral("Cannot open COM2"));
+        QVERIFY(lines[1].contains("COM2"));  // the reason names the device
+        QCOMPARE(PortList(*m_Dlg).currentIndex(), 2);
+        QVERIFY(!m_Dlg->Comm().IsOpen());
+        m_PortDir->Map(2, "");
+    }
+
+    // A lost port closes, ends its watcher and says so; a loss reported before the user
+    // chose the port again is stale.
+    void lostPortShowsItsBox() {
+        OpenCom1();
+        static_cast<ILinkEvents&>(*m_Dlg).OnLinkLost(1, "hung up");
+        OpenCom1();
+        QCoreApplication::sendPostedEvents(m_Dlg.get());
+        QVERIFY(m_Log.Texts().empty());
+
+        const int threadsOpen = ThreadCount();
+        m_Pty->HangUp();
+        QTRY_COMPARE_WITH_TIMEOUT(m_Log.Texts().size(), std::size_t{1}, kGuardMs);
+        QCOMPARE(m_Log.Texts().front(), std::string("Connection to COM1 lost"));
+        QVERIFY(!m_Dlg->Comm().IsOpen());
+        QTRY_COMPARE_WITH_TIMEOUT(ThreadCount(), threadsOpen - 1, kGuardMs);  // once reaped
+        QCOMPARE(PortList(*m_Dlg).currentIndex(), 1);
+    }
+
+    // The watcher does not wait for a box: a repeat while its box is open shows none.
+    void portMessageShowsOneBoxPerText() {
+        int boxes = 0;
+        const auto report = [&] {
+            static_cast<ILinkEvents&>(*m_Dlg).OnLinkMessage("m_QueueRead FULL!");
+            QCoreApplication::sendPostedEvents(m_Dlg.get());
+        };
+        m_Dlg->SetMessageHandler([&](std::string_view, MessageButtons) {
+            if (++boxes == 1) report();
+            return MessageAnswer::Ok;
+        });
+        report();
+        report();  // once closed, it may show again
+        QCOMPARE(boxes, 2);
+    }
+
+    void endingClosesThePort_data() {
+        QTest::addColumn<QString>("way");
+        for (const char* way : {"Enter", "Escape", "Exit", "close box"}) QTest::newRow(way) << way;
+    }
+
+    // Every way of ending closes the port and leaves no thread; only Enter, ending as OK,
+    // takes the texts.
+    void endingClosesThePort() {
+        QFETCH(QString, way);
+        const int threads = ThreadCount();
+        OpenCom1();
+        QCOMPARE(ThreadCount(), threads + 1);
+        QTest::keyClicks(&F(28), QStringLiteral("12"));
+        m_Dlg->setResult(-1);
+        if (way == "Exit") {
+            Click(kIdExit);
+        } else if (way == "close box") {
+            m_Dlg->close();
+        } else {
+            QTest::keyClick(&F(28), way == "Enter" ? Qt::Key_Return : Qt::Key_Escape);
+        }
+        const bool ok = way == "Enter";
+        QVERIFY(!m_Dlg->isVisible());
+        QCOMPARE(m_Dlg->result(), int(ok ? QDialog::Accepted : QDialog::Rejected));
+        QCOMPARE(m_Dlg->Session().EntryText()[27], ok ? std::string("12") : std::string());
+        QVERIFY(!m_Dlg->Comm().IsOpen());
+        QTRY_COMPARE_WITH_TIMEOUT(ThreadCount(), threads, kGuardMs);  // once reaped
+    }
+};
+
+QTEST_MAIN(MainDlgTest)
+#include "MainDlgTest.moc"
