@@ -104,12 +104,5 @@ TEST_F(RxAssembly, AFrameCutShortIsDiscardedAfterTwentyTicks) {
     EXPECT_EQ(Feed(Report(3, "0003")), std::vector<std::string>{Report(3, "0003")});
 }
 
-TEST_F(RxAssembly, FramesOfOtherCommandsAreConsumedWhole) {
-    const std::string echo("\x01\x40\x30\x30\x30\x30\x30\x03", 8);
-    const auto frames = Feed(echo + Report(4, "0004"));
-    ASSERT_EQ(frames.size(), 2u);
-    EXPECT_EQ(frames[1], Report(4, "0004"));
-}
-
 }  // namespace
 }  // namespace keltrove
