@@ -11,6 +11,7 @@
 #include <chrono>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Interfaces.h"
@@ -21,6 +22,11 @@ namespace keltrove::test {
 
 // Failure guard for waits: generous, since it only ends a test that would hang.
 inline constexpr int kGuardMs = 10000;
+
+// Bytes as the fields show them: one character per byte.
+inline QString Latin1(std::string_view text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 // A port directory for this process ($KELTROVE_PORT_DIR), where COMn can be mapped.
 class CPortDir {

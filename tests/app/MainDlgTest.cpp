@@ -36,10 +36,6 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-QString Latin1(std::string_view text) {
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 // 01 command index v v v v 03; command 0x50 is the device's report of an entry.
 Bytes Frame8(std::uint8_t command, std::uint8_t index, const std::string& value) {
     const std::string frame = '\x01' + std::string{char(command), char(index)} + value + '\x03';

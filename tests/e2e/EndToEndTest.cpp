@@ -17,10 +17,6 @@ namespace {
 
 using Texts = std::vector<std::string>;
 
-QString Latin1(std::string_view text) {
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 // The simulator's default table: entry n holds "01" followed by n in two digits.
 QStringList DefaultTable() {
     QStringList values;
