@@ -36,8 +36,12 @@ void Assemble(benchmark::State& state, bool noisy) {
         static_cast<double>(frames) / static_cast<double>(state.iterations());
 }
 
-void BM_AssembleCleanAnswer(benchmark::State& state) { Assemble(state, false); }
-void BM_AssembleNoisyAnswer(benchmark::State& state) { Assemble(state, true); }
+void BM_AssembleCleanAnswer(benchmark::State& state) {
+    Assemble(state, false);
+}
+void BM_AssembleNoisyAnswer(benchmark::State& state) {
+    Assemble(state, true);
+}
 
 }  // namespace
 

@@ -19,6 +19,8 @@ using EntryTexts = std::array<std::string, kEntryCount>;
 int EntryControlId(int entry);
 
 // True for 1..32.
-constexpr bool IsEntryNumber(int entry) { return entry >= 1 && entry <= kEntryCount; }
+constexpr bool IsEntryNumber(int entry) {
+    return entry >= 1 && entry <= kEntryCount;
+}
 
 }  // namespace keltrove

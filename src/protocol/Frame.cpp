@@ -33,7 +33,9 @@ std::array<std::uint8_t, kValueSize> AlignValue(std::string_view text) {
     return value;
 }
 
-bool IsFramed(const Frame& frame) { return frame[0] == kFrameStart && frame[7] == kFrameEnd; }
+bool IsFramed(const Frame& frame) {
+    return frame[0] == kFrameStart && frame[7] == kFrameEnd;
+}
 
 bool IsEntryReport(const Frame& frame) {
     return IsFramed(frame) && frame[1] == static_cast<std::uint8_t>(Command::EntryReport);

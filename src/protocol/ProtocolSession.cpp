@@ -116,8 +116,12 @@ void CProtocolSession::ClearEntries() {
     for (auto& text : m_EntryText) text.clear();
 }
 
-void CProtocolSession::Refresh() { m_View.ShowEntryTexts(m_EntryText); }
+void CProtocolSession::Refresh() {
+    m_View.ShowEntryTexts(m_EntryText);
+}
 
-void CProtocolSession::ShowStatus(std::string_view text) { m_View.ShowStatus(text); }
+void CProtocolSession::ShowStatus(std::string_view text) {
+    m_View.ShowStatus(text);
+}
 
 }  // namespace keltrove
