@@ -2,8 +2,6 @@
 
 #include <QPushButton>
 
-#include "AppIcon.h"
-#include "DialogFonts.h"
 #include "DialogTemplate.h"
 #include "TemplateControl.h"
 
@@ -13,11 +11,7 @@ CAboutDlg::CAboutDlg(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
     const DialogTemplate& dialog = AboutDialogTemplate();
-    setFont(MakeDialogFont());
-    setWindowTitle(QString::fromUtf8(dialog.caption));
-    setWindowIcon(AppIcon());
-    const CDialogUnits units(font());
-    setFixedSize(units.ToPixels(dialog.cx, dialog.cy));
+    const CDialogUnits units = SetUpTemplateWindow(*this, dialog);
     for (const ControlTemplate& control : dialog.controls) {
         QWidget* widget = CreateTemplateControl(control, *this, units);
         if (control.id == kIdOk) {

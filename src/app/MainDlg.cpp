@@ -22,12 +22,11 @@
 #endif
 
 #include "AboutDlg.h"
-#include "AppIcon.h"
 #include "DialogFonts.h"
 #include "DialogTemplate.h"
-#include "DialogUnits.h"
 #include "MessageBox.h"
 #include "PortCombo.h"
+#include "TemplateControl.h"
 
 namespace keltrove {
 
@@ -98,12 +97,7 @@ CMainDlg::CMainDlg(IPause* pause)
       m_Pause(pause != nullptr ? *pause : m_RealPause),
       m_Comm(this),
       m_Session(*this, m_Comm, m_Pause) {
-    const DialogTemplate& dialog = MainDialogTemplate();
-    setFont(MakeDialogFont());
-    setWindowTitle(QString::fromUtf8(dialog.caption));
-    setWindowIcon(AppIcon());
-    const CDialogUnits units(font());
-    setFixedSize(units.ToPixels(dialog.cx, dialog.cy));
+    const CDialogUnits units = SetUpTemplateWindow(*this, MainDialogTemplate());
     m_Controls = BuildMainDlgControls(*this, units);
     connect(m_Controls.portList, &QComboBox::activated, this, &CMainDlg::OnSelectPort);
     connect(m_Controls.read, &QPushButton::clicked, this, &CMainDlg::OnRead);

@@ -6,6 +6,7 @@
 #include <QPushButton>
 
 #include "AppIcon.h"
+#include "DialogFonts.h"
 #include "PortCombo.h"
 
 namespace keltrove {
@@ -98,6 +99,15 @@ QString EntryObjectName(int entry) {
 
 QString ControlObjectName(int id) {
     return QStringLiteral("control%1").arg(id);
+}
+
+CDialogUnits SetUpTemplateWindow(QWidget& dialog, const DialogTemplate& tmpl) {
+    dialog.setFont(MakeDialogFont());
+    dialog.setWindowTitle(QString::fromUtf8(tmpl.caption));
+    dialog.setWindowIcon(AppIcon());
+    const CDialogUnits units(dialog.font());
+    dialog.setFixedSize(units.ToPixels(tmpl.cx, tmpl.cy));
+    return units;
 }
 
 QWidget* CreateTemplateControl(const ControlTemplate& control, QWidget& parent,
