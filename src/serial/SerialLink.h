@@ -13,8 +13,6 @@
 // first; Close from any state returns to Closed. Neither empties m_QueueRead.
 #pragma once
 
-#include <termios.h>
-
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -23,7 +21,7 @@
 #include "ByteQueue.h"
 #include "Interfaces.h"
 #include "LinkEvents.h"
-#include "UniqueFd.h"
+#include "PortHandle.h"  // from the platform folder, as is WatchComm.h
 #include "WatchComm.h"
 
 namespace keltrove {
@@ -62,7 +60,7 @@ public:
     // Why the last Open failed, naming the device: "/dev/ttyS2: No such file or directory",
     // or "Error while creating ThreadWatchComm, COM3 (...)". Empty after a successful Open.
     const std::string& LastError() const { return m_strLastError; }
-    bool IsOpen() const { return m_hPort.Get() != -1; }
+    bool IsOpen() const { return m_hPort.IsValid(); }
     // A watcher is running; false once it has ended on a lost device.
     bool IsWatching() const { return m_Watcher.IsRunning(); }
     // The device path that the last Open resolved its name to.
@@ -75,24 +73,23 @@ private:
 
     // Read, and on a failing port the reason that the device is gone in `failure`.
     std::uint32_t ReadPort(std::uint8_t* buffer, std::uint32_t size, std::string* failure);
-    // Opens, checks and locks the device; on failure an invalid descriptor, and the reason
+    // Opens, checks and locks the device; on failure an invalid handle, and the reason
     // in LastError.
-    UniqueFd OpenExclusive();
+    PortHandle OpenExclusive();
     // Applies the line settings to the held port and reads them back; false on failure,
     // with the reason in LastError.
-    bool SetUpLine(speed_t speed);
+    bool SetUpLine();
     // Keeps `reason` for LastError and returns Open's failure result.
     int Fail(std::string reason);
 
-    UniqueFd m_hPort;                    // the open port; -1 when closed
+    PortHandle m_hPort;                  // the open port; none when closed
     std::string m_strDevice;             // the name given to Open, such as "COM3"
     std::atomic<bool> m_bLinkUp{false};  // the watcher's run flag: set up until Close
     std::uint16_t m_wPortTag = 0;        // Open's port ID, sent with every notification
 
     std::string m_strDevicePath;  // m_strDevice resolved to a device
     std::uint32_t m_nBaud = 0;
-    termios m_Original{};  // the settings before Open, restored by Close
-    bool m_bHaveOriginal = false;
+    SavedLine m_Original;  // the settings before Open, restored by Close
     std::string m_strLastError;
     ILinkEvents* m_pEvents = nullptr;
     CWatchComm m_Watcher;  // last, so it is stopped before the fields it uses go away

@@ -67,18 +67,19 @@ int CSerialLink::Open(const std::string& name, std::uint32_t baud, std::uint16_t
     m_strDevicePath = ResolvePortName(name);
     m_strLastError.clear();
 
-    const std::optional<speed_t> speed = SpeedFromBaud(baud);
-    if (!speed) return Fail(m_strDevicePath + ": unsupported baud rate " + std::to_string(baud));
+    if (!SpeedFromBaud(baud)) {
+        return Fail(m_strDevicePath + ": unsupported baud rate " + std::to_string(baud));
+    }
     UniqueFd port = OpenExclusive();
     if (!port.IsValid()) return 0;
-    if (::tcgetattr(port.Get(), &m_Original) != 0) {
+    if (::tcgetattr(port.Get(), &m_Original.settings) != 0) {
         return Fail(DescribeSystemError(m_strDevicePath, errno, "cannot read the line settings"));
     }
     // From here on the port is held even if its settings are refused; Close releases it.
     m_hPort = std::move(port);
-    m_bHaveOriginal = true;
+    m_Original.saved = true;
     m_nBaud = baud;
-    if (!SetUpLine(*speed)) return 0;
+    if (!SetUpLine()) return 0;
     ::tcflush(m_hPort.Get(), TCIOFLUSH);  // bytes from before Open are not ours
 
     m_bLinkUp.store(true, std::memory_order_release);
@@ -114,8 +115,8 @@ UniqueFd CSerialLink::OpenExclusive() {
     return port;
 }
 
-bool CSerialLink::SetUpLine(speed_t speed) {
-    const termios wanted = RawLine(m_Original, speed);
+bool CSerialLink::SetUpLine() {
+    const termios wanted = RawLine(m_Original.settings, *SpeedFromBaud(m_nBaud));
     if (::tcsetattr(m_hPort.Get(), TCSANOW, &wanted) != 0) {
         Fail(DescribeSystemError(m_strDevicePath, errno, "the line settings were refused"));
         return false;
@@ -139,10 +140,10 @@ void CSerialLink::Close() {
     m_Watcher.Stop();  // before the descriptor it polls is closed
     const int port = m_hPort.Get();
     ::tcflush(port, TCIOFLUSH);
-    if (m_bHaveOriginal) ::tcsetattr(port, TCSANOW, &m_Original);
+    if (m_Original.saved) ::tcsetattr(port, TCSANOW, &m_Original.settings);
     ::ioctl(port, TIOCNXCL);
     m_hPort.Reset();  // also releases the flock
-    m_bHaveOriginal = false;
+    m_Original.saved = false;
 }
 
 std::uint32_t CSerialLink::Write(const std::uint8_t* bytes, std::uint32_t count) {
