@@ -5,16 +5,18 @@
 //   - start-up: process spawn to the first paint, over several runs (CLOCK_MONOTONIC is
 //     shared by both processes);
 //   - resident memory of the running window (VmRSS, and the peak VmHWM);
-//   - CPU time of all the child's threads over 10 s while the window sits idle with its
-//     four timers running and no port open.
+//   - CPU time of all the child's threads over 10 s while the window sits idle, once with
+//     no port open and once with COM1 open on a pseudo-terminal that stays silent.
 // Runs on Qt's offscreen platform unless QT_QPA_PLATFORM says otherwise (e.g. xcb under
 // xvfb-run). Usage: bench_app_startup [runs]
+#include <pty.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <QComboBox>
 #include <QEvent>
 #include <QObject>
 #include <algorithm>
@@ -27,15 +29,18 @@
 #include <thread>
 #include <vector>
 
+#include "DialogTemplate.h"
 #include "MainApp.h"
 #include "MainDlg.h"
+#include "TemplateControl.h"
 
 extern char** environ;
 
 namespace {
 
 constexpr std::chrono::seconds kIdle{10};
-constexpr std::chrono::seconds kSettle{1};
+// Past the text cursor's blink, which stops 10 s after the last input.
+constexpr std::chrono::seconds kSettle{11};
 
 std::int64_t MonotonicNs() {
     timespec now{};
@@ -59,10 +64,19 @@ private:
     bool m_bDone = false;
 };
 
+// `--child` runs the window; `--child-open` also chooses COM1 in it.
 int RunChild(int argc, char** argv) {
+    const bool open = std::string(argv[1]) == "--child-open";
     keltrove::CMainApp app(argc, argv);
     CFirstPaintProbe probe;
-    return app.Run([&](keltrove::CMainDlg& dialog) { dialog.installEventFilter(&probe); });
+    return app.Run([&](keltrove::CMainDlg& dialog) {
+        dialog.installEventFilter(&probe);
+        if (!open) return;
+        auto* ports =
+            dialog.findChild<QComboBox*>(keltrove::ControlObjectName(keltrove::kIdPortList));
+        ports->setCurrentIndex(1);
+        emit ports->activated(1);
+    });
 }
 
 struct Child {
@@ -72,7 +86,7 @@ struct Child {
 };
 
 // Spawns the child and waits for its first paint; pid -1 on failure.
-Child SpawnChild(const char* self) {
+Child SpawnChild(const char* self, bool openPort = false) {
     int out[2];
     if (::pipe(out) != 0) return {};
     posix_spawn_file_actions_t actions;
@@ -80,7 +94,8 @@ Child SpawnChild(const char* self) {
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
     posix_spawn_file_actions_addclose(&actions, out[0]);
     char childFlag[] = "--child";
-    char* args[] = {const_cast<char*>(self), childFlag, nullptr};
+    char childOpenFlag[] = "--child-open";
+    char* args[] = {const_cast<char*>(self), openPort ? childOpenFlag : childFlag, nullptr};
     Child child;
     child.spawnedNs = MonotonicNs();
     if (::posix_spawn(&child.pid, self, &actions, nullptr, args, environ) != 0) child.pid = -1;
@@ -128,8 +143,46 @@ long StatusKb(pid_t pid, const std::string& key) {
 
 }  // namespace
 
+// Idle CPU of a fresh window over kIdle, in % of one core; negative on failure.
+double IdleCpuPercent(const char* self, bool openPort) {
+    const Child child = SpawnChild(self, openPort);
+    if (child.pid == -1) return -1;
+    std::this_thread::sleep_for(kSettle);
+    const std::int64_t cpuBefore = CpuNs(child.pid);
+    std::this_thread::sleep_for(kIdle);
+    const std::int64_t cpuAfter = CpuNs(child.pid);
+    if (!openPort) {
+        std::printf("resident memory: %ld KiB (peak %ld KiB)\n", StatusKb(child.pid, "VmRSS"),
+                    StatusKb(child.pid, "VmHWM"));
+    }
+    EndChild(child.pid);
+    const double cpuMs = static_cast<double>(cpuAfter - cpuBefore) / 1e6;
+    return 100.0 * cpuMs / (1000.0 * static_cast<double>(kIdle.count()));
+}
+
+// COM1 as a silent pseudo-terminal, in a port directory of the benchmark's own.
+struct SilentPort {
+    int master = -1;
+    int slave = -1;
+    std::filesystem::path dir;
+
+    SilentPort() {
+        char name[64] = {};
+        if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) return;
+        char pattern[] = "/tmp/bench_app_startup.XXXXXX";
+        dir = ::mkdtemp(pattern);
+        std::filesystem::create_symlink(name, dir / "COM1");
+        ::setenv("KELTROVE_PORT_DIR", dir.c_str(), 1);
+    }
+    ~SilentPort() {
+        std::filesystem::remove_all(dir);
+        ::close(master);
+        ::close(slave);
+    }
+};
+
 int main(int argc, char* argv[]) {
-    if (argc > 1 && std::string(argv[1]) == "--child") return RunChild(argc, argv);
+    if (argc > 1 && std::string(argv[1]).starts_with("--child")) return RunChild(argc, argv);
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     const std::string self = std::filesystem::canonical("/proc/self/exe");
@@ -149,18 +202,11 @@ int main(int argc, char* argv[]) {
     std::printf("start to first paint: median %.1f ms, min %.1f ms, max %.1f ms\n",
                 startMs[startMs.size() / 2], startMs.front(), startMs.back());
 
-    const Child child = SpawnChild(self.c_str());
-    if (child.pid == -1) return 1;
-    std::this_thread::sleep_for(kSettle);
-    const std::int64_t cpuBefore = CpuNs(child.pid);
-    std::this_thread::sleep_for(kIdle);
-    const std::int64_t cpuAfter = CpuNs(child.pid);
-    std::printf("resident memory: %ld KiB (peak %ld KiB)\n", StatusKb(child.pid, "VmRSS"),
-                StatusKb(child.pid, "VmHWM"));
-    const double cpuMs = static_cast<double>(cpuAfter - cpuBefore) / 1e6;
-    std::printf("CPU over %lld s idle: %.1f ms (%.2f %% of one core)\n",
-                static_cast<long long>(kIdle.count()), cpuMs,
-                100.0 * cpuMs / (1000.0 * static_cast<double>(kIdle.count())));
-    EndChild(child.pid);
+    const double closed = IdleCpuPercent(self.c_str(), false);
+    const SilentPort port;
+    const double open = IdleCpuPercent(self.c_str(), true);
+    if (closed < 0 || open < 0) return 1;
+    std::printf("CPU over %lld s idle: %.3f %% of one core with no port, %.3f %% with COM1 open\n",
+                static_cast<long long>(kIdle.count()), closed, open);
     return 0;
 }

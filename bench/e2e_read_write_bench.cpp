@@ -30,6 +30,7 @@
 #include "DialogHarness.h"
 #include "DialogTemplate.h"
 #include "SimulatorProcess.h"
+#include "StatusLine.h"
 #include "StatusWatch.h"
 
 using namespace keltrove;
@@ -40,7 +41,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using Seconds = std::chrono::duration<double>;
 
-constexpr double kBaud = 9600;
+constexpr double kBaud = keltrove::kLineBaud;
 constexpr double kBitsPerByte = 10;
 constexpr int kReadBytes = 8 + kEntryCount * 8;     // request and 32 reports
 constexpr int kWriteBytes = (kEntryCount + 2) * 8;  // begin, 32 entries, end
@@ -49,10 +50,6 @@ constexpr double kWritePauses = (kEntryCount + 2) * 0.1;
 
 double LineTime(int bytes) {
     return bytes * kBitsPerByte / kBaud;
-}
-
-QString Latin1(std::string_view text) {
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 std::string CpuModel() {
@@ -85,10 +82,10 @@ public:
 
     // Clicks `button` and runs the event loop until the status changes to `text`. Returns
     // the time from the click to the moment `text` is drawn; empty when it never is.
-    std::optional<double> ClickUntil(int button, std::string_view text) {
+    std::optional<double> ClickUntil(int button, SessionStatus status) {
         QEventLoop loop;
         std::optional<Clock::time_point> drawn;
-        const QString wanted = Latin1(text);
+        const QString wanted = StatusLineText(status);
         const CStatusWatch watch(*m_Dlg, [&](const QString& status) {
             if (status != wanted || drawn) return;
             drawn = Clock::now();
@@ -164,8 +161,10 @@ int main(int argc, char** argv) {
     std::size_t pacedBoxes = 0;
     {
         CRig rig(portDir, {}, nullptr);  // real pauses
-        for (int i = 0; i < pacedReads; ++i) paced.Add(rig.ClickUntil(kIdRead, kStatusReadDone));
-        for (int i = 0; i < writes; ++i) write.Add(rig.ClickUntil(kIdWrite, kStatusWriteDone));
+        for (int i = 0; i < pacedReads; ++i)
+            paced.Add(rig.ClickUntil(kIdRead, SessionStatus::ReadDone));
+        for (int i = 0; i < writes; ++i)
+            write.Add(rig.ClickUntil(kIdWrite, SessionStatus::WriteDone));
         pacedBoxes = rig.Boxes();
     }
 
@@ -175,7 +174,7 @@ int main(int argc, char** argv) {
     {
         CRig rig(portDir, {"--burst"}, nullptr);
         for (int i = 0; i < burstReads; ++i) {
-            burst.Add(rig.ClickUntil(kIdRead, kStatusReadDone));
+            burst.Add(rig.ClickUntil(kIdRead, SessionStatus::ReadDone));
             const EntryTexts& texts = rig.Dlg().Session().EntryText();
             for (int entry = 1; entry <= kEntryCount; ++entry) {
                 char expected[8];

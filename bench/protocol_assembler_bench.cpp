@@ -16,7 +16,8 @@ std::string Answer(bool noisy) {
     for (int entry = 1; entry <= 32; ++entry) {
         keltrove::Frame frame{};
         keltrove::SetEntryFrame(frame, keltrove::Command::EntryReport,
-                                static_cast<std::uint8_t>(entry), std::to_string(entry));
+                                static_cast<std::uint8_t>(entry),
+                                keltrove::AlignValue(std::to_string(entry)));
         stream.append(frame.begin(), frame.end());
         for (int i = 0; noisy && i < 4; ++i) stream.push_back(static_cast<char>(2 + rng() % 250));
     }
@@ -28,7 +29,7 @@ void Assemble(benchmark::State& state, bool noisy) {
     keltrove::CRxAssembler assembler;
     std::size_t frames = 0;
     for (auto _ : state) {
-        for (char c : stream) frames += assembler.Push(static_cast<std::uint8_t>(c));
+        for (char c : stream) frames += assembler.Push(static_cast<std::uint8_t>(c)).frame ? 1 : 0;
         benchmark::DoNotOptimize(frames);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * stream.size()));

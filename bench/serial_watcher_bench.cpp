@@ -50,7 +50,7 @@ public:
         }
         m_Changed.notify_one();
     }
-    void OnLinkMessage(std::string) override {}
+    void OnQueueFull(std::uint16_t, std::uint32_t) override {}
     void OnLinkLost(std::uint16_t, std::string) override {}
 
     // The time of the notification that follows the first `seen` ones.

@@ -29,14 +29,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     while (pos < size) {
         const std::uint8_t control = data[pos++];
         for (int tick = 0; tick < (control >> 6) * 7; ++tick) {
-            if (assembler.Tick()) sinceTimeout = 0;
+            if (!assembler.Tick().empty()) sinceTimeout = 0;
         }
         const std::size_t batch = control & 0x3F;
         for (std::size_t i = 0; i < batch && pos < size; ++i, ++pos) {
             received.push_back(data[pos]);
             ++sinceTimeout;
-            if (!assembler.Push(data[pos])) continue;
-            const auto& frame = assembler.RxFrame();
+            const keltrove::RxStep step = assembler.Push(data[pos]);
+            if (!step.frame) continue;
+            const keltrove::Frame& frame = *step.frame;
             Check(sinceTimeout >= frame.size());
             Check(keltrove::IsFramed(frame));
             for (std::size_t k = 0; k < frame.size(); ++k) {

@@ -5,26 +5,37 @@
 namespace keltrove {
 
 namespace {
-// Coarse timers may be off by 5 %, which is nothing for the 50 ms and 1 s ones.
-constexpr int kPreciseBelowMs = 20;
+
+std::size_t Slot(TickTimer timer) {
+    return timer == TickTimer::Reply ? 0 : 1;
+}
+
 }  // namespace
 
-void CDialogTimers::Start(QObject* receiver) {
-    for (std::size_t i = 0; i < m_Timers.size(); ++i) {
-        const int period = kDialogTimers[i].periodMs;
-        m_Timers[i].start(period, period < kPreciseBelowMs ? Qt::PreciseTimer : Qt::CoarseTimer,
-                          receiver);
+void CDialogTimers::SetTicking(TickTimer timer, bool on) {
+    QBasicTimer& qt = m_Timers[Slot(timer)];
+    if (!on || m_bStopped) {
+        qt.stop();
+    } else if (!qt.isActive()) {
+        const auto period = timer == TickTimer::Reply ? kReplyTickPeriod : kGapTickPeriod;
+        // Coarse timers may be off by 5 %, which is nothing for the 50 ms one.
+        qt.start(static_cast<int>(period.count()),
+                 timer == TickTimer::Gap ? Qt::PreciseTimer : Qt::CoarseTimer, &m_Receiver);
     }
 }
 
-void CDialogTimers::Stop() {
+bool CDialogTimers::IsTicking(TickTimer timer) const {
+    return m_Timers[Slot(timer)].isActive();
+}
+
+void CDialogTimers::StopAll() {
+    m_bStopped = true;
     for (QBasicTimer& timer : m_Timers) timer.stop();
 }
 
-std::optional<unsigned> CDialogTimers::IdOf(const QTimerEvent& event) const {
-    for (std::size_t i = 0; i < m_Timers.size(); ++i) {
-        if (m_Timers[i].timerId() == event.timerId()) return kDialogTimers[i].id;
-    }
+std::optional<TickTimer> CDialogTimers::TimerOf(const QTimerEvent& event) const {
+    if (m_Timers[0].timerId() == event.timerId()) return TickTimer::Reply;
+    if (m_Timers[1].timerId() == event.timerId()) return TickTimer::Gap;
     return std::nullopt;
 }
 

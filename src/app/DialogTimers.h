@@ -1,32 +1,39 @@
-// DialogTimers: the main window's four periodic timers, with ids 1 to 4.
+// DialogTimers: the window's reply and gap timers, run only while the session asks.
 //
-// Qt numbers its timers itself; this keeps the Qt timers and maps their events back to
-// the window's own ids. The 10 ms timer is precise, since its ticks time the gap between
-// received bytes. GUI thread only (the thread of the object the timers are started on).
+// The session's countdowns need their ticks only while they count, so each timer runs from
+// the moment its countdown is armed until it goes idle, and the window costs nothing while
+// it waits. The 10 ms gap timer is precise, since its ticks time the gap between received
+// bytes. GUI thread only (the thread of the object the timers deliver to).
 #pragma once
 
 #include <QBasicTimer>
 #include <array>
 #include <optional>
 
-#include "ProtocolSession.h"
+#include "Interfaces.h"
 
 class QObject;
 class QTimerEvent;
 
 namespace keltrove {
 
-class CDialogTimers {
+class CDialogTimers final : public ITickTimers {
 public:
-    // Starts all four timers, delivering QTimerEvents to `receiver`.
-    void Start(QObject* receiver);
-    void Stop();
+    // Ticks arrive at `receiver` as QTimerEvents.
+    explicit CDialogTimers(QObject& receiver) : m_Receiver(receiver) {}
 
-    // The window's timer id for a Qt timer event, or nothing when it is not one of ours.
-    std::optional<unsigned> IdOf(const QTimerEvent& event) const;
+    void SetTicking(TickTimer timer, bool on) override;
+    bool IsTicking(TickTimer timer) const;
+    // Stops both, for good: the window is ending.
+    void StopAll();
+
+    // Which timer a Qt timer event belongs to, or nothing when it is not one of these.
+    std::optional<TickTimer> TimerOf(const QTimerEvent& event) const;
 
 private:
-    std::array<QBasicTimer, kDialogTimers.size()> m_Timers;
+    QObject& m_Receiver;
+    std::array<QBasicTimer, 2> m_Timers;  // Reply, Gap
+    bool m_bStopped = false;
 };
 
 }  // namespace keltrove

@@ -2,6 +2,7 @@
 
 #include "AppIcon.h"
 #include "AppInfo.h"
+#include "CursorBlink.h"
 #include "MainDlg.h"
 
 namespace keltrove {
@@ -16,7 +17,10 @@ CMainApp::CMainApp(int& argc, char** argv) : m_App(argc, argv) {
     m_App.setProperty("productName", QString::fromUtf8(kProductName));
     m_App.setProperty("internalName", QString::fromUtf8(kInternalName));
     m_App.setProperty("originalFilename", QString::fromUtf8(kOriginalFilename));
+    m_pCursorBlink = std::make_unique<CCursorBlink>();
 }
+
+CMainApp::~CMainApp() = default;
 
 int CMainApp::Run(const std::function<void(CMainDlg&)>& prepare) {
     CMainDlg dialog;

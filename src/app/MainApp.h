@@ -9,14 +9,17 @@
 
 #include <QApplication>
 #include <functional>
+#include <memory>
 
 namespace keltrove {
 
+class CCursorBlink;
 class CMainDlg;
 
 class CMainApp {
 public:
     CMainApp(int& argc, char** argv);
+    ~CMainApp();
 
     // `prepare`, when given, sees the dialog before it opens (the start-up benchmark uses
     // it to watch for the first paint).
@@ -24,6 +27,7 @@ public:
 
 private:
     QApplication m_App;
+    std::unique_ptr<CCursorBlink> m_pCursorBlink;
 };
 
 }  // namespace keltrove

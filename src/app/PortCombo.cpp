@@ -8,14 +8,15 @@
 
 namespace keltrove {
 
-QString ComPortName(int comNumber) {
-    return QStringLiteral("COM%1").arg(comNumber);
+QString PortItemText(int index) {
+    if (index == kPortDisable) return QStringLiteral("Disable");
+    return QString::fromStdString(ComPortName(index));
 }
 
 QString DescribePortDevice(int comNumber) {
     if (comNumber == kPortDisable) return QStringLiteral("No port");
-    const std::filesystem::path path = ResolvePortName(ComPortName(comNumber).toStdString());
-    QString text = ComPortName(comNumber) + QStringLiteral(" → ") + QString::fromStdString(path);
+    const std::filesystem::path path = ResolvePortName(ComPortName(comNumber));
+    QString text = PortItemText(comNumber) + QStringLiteral(" → ") + QString::fromStdString(path);
     std::error_code error;
     if (std::filesystem::is_symlink(path, error)) {
         const std::filesystem::path target = std::filesystem::read_symlink(path, error);
@@ -29,8 +30,7 @@ QString DescribePortDevice(int comNumber) {
 
 CPortCombo::CPortCombo(QWidget* parent) : QComboBox(parent) {
     // Added in this order and never sorted, so that the index is the COM number.
-    addItem(QStringLiteral("Disable"));
-    for (int com = kFirstComPort; com <= kLastComPort; ++com) addItem(ComPortName(com));
+    for (int index = kPortDisable; index <= kLastComPort; ++index) addItem(PortItemText(index));
     setCurrentIndex(-1);
     RefreshToolTips();
 }

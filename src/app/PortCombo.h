@@ -9,14 +9,14 @@
 #include <QComboBox>
 #include <QString>
 
+#include "ComNames.h"
+
 namespace keltrove {
 
 inline constexpr int kPortDisable = 0;
-inline constexpr int kFirstComPort = 1;
-inline constexpr int kLastComPort = 8;
 
-// "COM1" for 1.
-QString ComPortName(int comNumber);
+// The item's text: "Disable" for kPortDisable, "COM1" for 1.
+QString PortItemText(int index);
 
 // What the item's tooltip says about where `comNumber` leads.
 QString DescribePortDevice(int comNumber);

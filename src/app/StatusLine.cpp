@@ -1,21 +1,73 @@
 #include "StatusLine.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QPainter>
+
+#include "SessionTexts.h"
 
 namespace keltrove {
 
-void CStatusLine::Paint(QPainter& painter) const {
+namespace {
+
+class CStatusLineAccessible final : public QAccessibleWidget {
+public:
+    explicit CStatusLineAccessible(QWidget* widget)
+        : QAccessibleWidget(widget, QAccessible::StatusBar) {}
+
+    QString text(QAccessible::Text kind) const override {
+        if (kind == QAccessible::Name || kind == QAccessible::Value) {
+            return static_cast<const CStatusLine*>(widget())->Text().trimmed();
+        }
+        return QAccessibleWidget::text(kind);
+    }
+};
+
+QAccessibleInterface* MakeAccessible(const QString& className, QObject* object) {
+    if (className == QLatin1String(CStatusLine::staticMetaObject.className()) &&
+        object->isWidgetType()) {
+        return new CStatusLineAccessible(static_cast<QWidget*>(object));
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+QString StatusLineText(SessionStatus status) {
+    const std::string_view text = StatusText(status);
+    const QString line = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+    if (status == SessionStatus::Reading) return line + QString(25, QLatin1Char(' '));
+    if (status == SessionStatus::Writing) return line + QString(20, QLatin1Char(' '));
+    return line;
+}
+
+CStatusLine::CStatusLine(QWidget& window) : QWidget(&window) {
+    static const bool installed = (QAccessible::installFactory(&MakeAccessible), true);
+    (void)installed;
+    setGeometry(Rect());
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setFocusPolicy(Qt::NoFocus);
+    lower();  // drawn on the window: every control stands above it
+}
+
+void CStatusLine::Show(const QString& text) {
+    if (text == m_strText) return;
+    m_strText = text;
+    repaint();  // at once, not from the event loop: a write keeps the GUI thread busy
+    QAccessibleEvent changed(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&changed);
+}
+
+void CStatusLine::paintEvent(QPaintEvent* /*event*/) {
     if (m_strText.isEmpty()) return;
-    painter.save();
-    painter.setClipRect(Rect());
+    QPainter painter(this);
     // Opaque mode fills the box of the text itself with yellow, trailing blanks included.
     painter.setBackgroundMode(Qt::OpaqueMode);
     painter.setBackground(QColor(255, 255, 0));
     painter.setPen(Qt::black);
     painter.drawText(
-        Rect(), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextIncludeTrailingSpaces,
+        rect(), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextIncludeTrailingSpaces,
         m_strText);
-    painter.restore();
 }
 
 }  // namespace keltrove

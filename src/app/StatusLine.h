@@ -2,27 +2,39 @@
 //
 // The text stands on yellow at the top left of a fixed rectangle of client pixels, on one
 // line, clipped to the rectangle. It is kept, so every repaint draws it again, until the
-// next text replaces it. The owner repaints the rectangle at once when the text changes,
-// so that it shows even while the GUI thread is busy. GUI thread only; cannot fail.
+// next text replaces it. It lies under every control and takes no clicks, as if drawn on
+// the window itself, and assistive technology reads it as a status bar. GUI thread only;
+// cannot fail.
 #pragma once
 
 #include <QRect>
 #include <QString>
-#include <utility>
+#include <QWidget>
 
-class QPainter;
+#include "Interfaces.h"
 
 namespace keltrove {
 
-class CStatusLine {
+// The session's status as the line draws it: the blanks behind "Reading...." and
+// "Writing...." cover what a longer earlier text left in the rectangle.
+QString StatusLineText(SessionStatus status);
+
+class CStatusLine final : public QWidget {
+    Q_OBJECT
+
 public:
     // Client pixels (600, 20) to (750, 120), right and bottom edges excluded.
     static QRect Rect() { return QRect(QPoint(600, 20), QPoint(749, 119)); }
 
-    void SetText(QString text) { m_strText = std::move(text); }
+    explicit CStatusLine(QWidget& window);
+
+    // Shows `text` at once, even while the GUI thread is busy; the same text again costs
+    // nothing.
+    void Show(const QString& text);
     const QString& Text() const { return m_strText; }
 
-    void Paint(QPainter& painter) const;
+protected:
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     QString m_strText;

@@ -7,6 +7,7 @@
 
 #include "AppIcon.h"
 #include "DialogFonts.h"
+#include "Frame.h"
 #include "PortCombo.h"
 
 namespace keltrove {
@@ -15,9 +16,13 @@ namespace {
 
 constexpr int kIconPixels = 32;  // an icon control shows the icon at its own size
 
-QWidget* CreateEntryField(QWidget& parent) {
+QWidget* CreateEntryField(const ControlTemplate& control, QWidget& parent) {
     auto* edit = new QLineEdit(&parent);
     edit->setAlignment(Qt::AlignCenter);
+    edit->setMaxLength(static_cast<int>(kValueSize));  // a value has four characters
+    const QString name = QStringLiteral("Entry %1").arg(control.entry);
+    edit->setToolTip(name);
+    edit->setAccessibleName(name);
     return edit;
 }
 
@@ -52,7 +57,7 @@ QWidget* CreateIcon(QWidget& parent) {
 QWidget* CreateWidget(const ControlTemplate& control, QWidget& parent) {
     switch (control.kind) {
         case ControlKind::EntryField:
-            return CreateEntryField(parent);
+            return CreateEntryField(control, parent);
         case ControlKind::PortList:
             return new CPortCombo(&parent);
         case ControlKind::PushButton:

@@ -2,7 +2,7 @@
 //
 // 255 means idle and is never counted down. 1..254 is lowered by one per tick, and the
 // countdown fires on the tick on which it reaches 0; a 0 met at a tick fires as well.
-// Single-threaded: owned and ticked by the window's thread.
+// Single-threaded: owned and ticked by the thread of the session that holds it.
 #pragma once
 
 #include <cstdint>
@@ -16,7 +16,6 @@ public:
     void Arm(std::uint8_t ticks) { m_nTicks = ticks; }
     void Stop() { m_nTicks = kIdle; }
     bool IsIdle() const { return m_nTicks == kIdle; }
-    std::uint8_t Value() const { return m_nTicks; }
 
     // One timer tick. Returns true when the countdown fires; it is idle again by then.
     bool Tick() {

@@ -1,19 +1,25 @@
 #include "EntryTable.h"
 
+#include <vector>
+
 namespace keltrove {
 
-namespace {
-// Entry n's control ID is kControlIds[n - 1].
-constexpr std::array<int, kEntryCount> kControlIds{
-    1000, 1001, 1002, 1003, 1008, 1009, 1010, 1011,  // first column
-    1016, 1017, 1018, 1019, 1024, 1025, 1026, 1027,  // second column
-    1032, 1033, 1034, 1035, 1040, 1041, 1042, 1043,  // second, then third column
-    1048, 1049, 1050, 1051, 1058, 1059, 1060, 1061,  // third column
-};
-}  // namespace
-
-int EntryControlId(int entry) {
-    return IsEntryNumber(entry) ? kControlIds[static_cast<std::size_t>(entry - 1)] : 0;
+std::string DescribeEntries(const EntrySet& entries) {
+    std::vector<std::string> runs;
+    for (int first = 1; first <= kEntryCount; ++first) {
+        if (!entries.Has(first)) continue;
+        int last = first;
+        while (last < kEntryCount && entries.Has(last + 1)) ++last;
+        runs.push_back(last == first ? std::to_string(first)
+                                     : std::to_string(first) + " to " + std::to_string(last));
+        first = last;
+    }
+    std::string text;
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        if (i > 0) text += i + 1 == runs.size() ? " and " : ", ";
+        text += runs[i];
+    }
+    return text;
 }
 
 }  // namespace keltrove

@@ -8,8 +8,7 @@ void SetCommandFrame(Frame& frame, Command command) {
     frame[7] = kFrameEnd;
 }
 
-void SetEntryFrame(Frame& frame, Command command, std::uint8_t entry, std::string_view text) {
-    const auto value = AlignValue(text);
+void SetEntryFrame(Frame& frame, Command command, std::uint8_t entry, const FrameValue& value) {
     frame[0] = kFrameStart;
     frame[1] = static_cast<std::uint8_t>(command);
     frame[2] = entry;
@@ -17,8 +16,8 @@ void SetEntryFrame(Frame& frame, Command command, std::uint8_t entry, std::strin
     frame[7] = kFrameEnd;
 }
 
-std::array<std::uint8_t, kValueSize> AlignValue(std::string_view text) {
-    std::array<std::uint8_t, kValueSize> value{};  // NUL past the end of the text
+FrameValue AlignValue(std::string_view text) {
+    FrameValue value{};  // NUL past the end of the text
     for (std::size_t i = 0; i < kValueSize && i < text.size(); ++i) {
         value[i] = static_cast<std::uint8_t>(text[i]);
     }

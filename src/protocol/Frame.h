@@ -23,6 +23,12 @@ inline constexpr std::uint8_t kFrameEnd = 0x03;
 inline constexpr std::size_t kFrameSize = 8;
 inline constexpr std::size_t kValueSize = 4;
 
+// The device's line: 9600 baud, 8 data bits, no parity, one stop bit.
+inline constexpr std::uint32_t kLineBaud = 9600;
+
+// An entry's value as it travels: four bytes, leftmost first.
+using FrameValue = std::array<std::uint8_t, kValueSize>;
+
 // Both frame buffers start as eight "0" characters.
 inline constexpr Frame kInitialFrame{0x30, 0x30, 0x30, 0x30, 0x30, 0x30, 0x30, 0x30};
 
@@ -38,14 +44,21 @@ enum class Command : std::uint8_t {
 // device may see them, so they are left exactly as they were.
 void SetCommandFrame(Frame& frame, Command command);
 
-// Sets all eight bytes of a frame for `command` (WriteEntry from the program, EntryReport
-// from the device): the entry index, then `text` right-aligned by AlignValue.
-void SetEntryFrame(Frame& frame, Command command, std::uint8_t entry, std::string_view text);
+// Sets all eight bytes of an entry frame for `command`: the entry index, then `value`.
+void SetEntryFrame(Frame& frame, Command command, std::uint8_t entry, const FrameValue& value);
 
 // The outgoing value rule: the first four bytes of `text` (NUL past its end), then, while
 // the rightmost byte is NUL or a blank and at most four times, shift right and fill "0"
 // on the left. "12" -> "0012", "1 " -> "0001", " 12" -> "0 12", "" -> "0000".
-std::array<std::uint8_t, kValueSize> AlignValue(std::string_view text);
+FrameValue AlignValue(std::string_view text);
+
+// Byte 2, the entry index, and bytes 3..6, the value.
+constexpr int EntryOf(const Frame& frame) {
+    return frame[2];
+}
+constexpr FrameValue ValueOf(const Frame& frame) {
+    return {frame[3], frame[4], frame[5], frame[6]};
+}
 
 // True when byte 0 is 0x01 and byte 7 is 0x03: a frame of any command.
 bool IsFramed(const Frame& frame);

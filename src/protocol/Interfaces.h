@@ -1,17 +1,18 @@
 // Interfaces: how the protocol core reaches the outside world.
 //
-// The core never touches the port, the window or the clock itself. The serial link, the
-// Qt dialog and the real clock implement these; the tests implement them with fakes.
-// Every call is made on the window's thread.
+// The core never touches the port, the screen or the clock itself. The serial link, the
+// window, the command line and the tests implement these. Every call is made on the thread
+// that drives the session.
 #pragma once
 
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
-#include <string_view>
 
 #include "EntryTable.h"
+#include "Frame.h"
 
 namespace keltrove {
 
@@ -23,25 +24,64 @@ public:
     virtual std::uint32_t Write(const std::uint8_t* bytes, std::uint32_t count) = 0;
     // Moves up to `capacity` received bytes, oldest first, into `out`; 0 when none wait.
     virtual std::size_t TakeReceived(std::uint8_t* out, std::size_t capacity) = 0;
+    // How many received bytes wait now; more may arrive at any moment.
+    virtual std::size_t ReceivedCount() const = 0;
 };
+
+// The status line.
+enum class SessionStatus { Reading, ReadDone, ReadFailed, Writing, WriteDone, WriteFailed };
 
 enum class MessageButtons { Ok, YesNo };
 enum class MessageAnswer { Ok, Yes, No };
 
-// The window: 32 entry fields, the value font, the status line and message boxes.
-class IDialogView {
+// What a box is about, so that a front end can add what it knows, such as the port.
+enum class MessageKind {
+    NoReply,             // the read got no report at all: "DERID Not Connected", Yes/No
+    WriteNotTaken,       // a write frame did not go out: "DERID Not Connected", OK
+    EntriesNotReceived,  // the read stopped short of the whole table, OK
+    ConfirmUnreadWrite,  // a write would send entries a failed read left empty, Yes/No
+};
+
+struct SessionMessage {
+    MessageKind kind;
+    std::string text;
+    MessageButtons buttons;
+};
+
+// How a read ended.
+struct ReadResult {
+    bool whole = false;        // every entry 1..32 arrived
+    EntrySet missing;          // the entries that did not
+    const EntryTexts& values;  // the values that came, as the device sent them
+};
+
+// The front end: the 32 fields, the status line and the boxes.
+class ISessionView {
 public:
-    virtual ~IDialogView() = default;
-    // The text the entry's field shows now, one byte per character.
-    virtual std::string EntryFieldText(int entry) const = 0;
+    virtual ~ISessionView() = default;
     // The refresh: every field shows its text from `texts`.
     virtual void ShowEntryTexts(const EntryTexts& texts) = 0;
-    // Gives the entry's field the value font, which is created once, on first use.
-    virtual void UseValueFont(int entry) = 0;
-    // Draws one status text; it must appear at once, even while the thread is busy.
-    virtual void ShowStatus(std::string_view text) = 0;
-    // A modal message box. It may run a nested event loop, so the core can be re-entered.
-    virtual MessageAnswer ShowMessage(std::string_view text, MessageButtons buttons) = 0;
+    // The device's value for `entry` has been taken into the entry texts.
+    virtual void MarkReceived(int entry) = 0;
+    // It must appear at once, even while the thread is busy writing.
+    virtual void ShowStatus(SessionStatus status) = 0;
+    // A modal box. It may run a nested event loop, so the session can be re-entered.
+    virtual MessageAnswer ShowMessage(const SessionMessage& message) = 0;
+    // A read has ended, whole or not; called after its status and box.
+    virtual void OnReadEnded(const ReadResult& result) = 0;
+};
+
+// The session's two periodic ticks. Each runs only while the session asks for it.
+enum class TickTimer { Reply, Gap };
+inline constexpr std::chrono::milliseconds kReplyTickPeriod{50};
+inline constexpr std::chrono::milliseconds kGapTickPeriod{10};
+
+class ITickTimers {
+public:
+    virtual ~ITickTimers() = default;
+    // Starts the timer when `on` and it is stopped, stops it when not `on`; a running timer
+    // keeps its phase. Each tick comes back as the session's OnReplyTick or OnGapTick.
+    virtual void SetTicking(TickTimer timer, bool on) = 0;
 };
 
 // The write sequence's pauses, which block the calling thread.

@@ -1,127 +1,269 @@
 #include "ProtocolSession.h"
 
+#include <algorithm>
+#include <array>
+
+#include "SessionTexts.h"
+
 namespace keltrove {
 
 namespace {
-constexpr int kLastEntry = kEntryCount;
-// Drain chunk: any size works, the drain loops until the link has nothing left.
+// Drain chunk: any size works; one notification takes what was waiting when it began.
 constexpr std::size_t kDrainChunk = 2048;
+
+std::size_t Index(int entry) {
+    return static_cast<std::size_t>(entry - 1);
+}
 }  // namespace
 
-CProtocolSession::CProtocolSession(IDialogView& view, IByteLink& link, IPause& pause)
-    : m_View(view), m_Link(link), m_Pause(pause) {}
+CProtocolSession::CProtocolSession(ISessionView& view, IByteLink& link, IPause& pause,
+                                   ITickTimers& timers)
+    : m_View(view), m_Link(link), m_Pause(pause), m_Timers(timers) {}
 
-void CProtocolSession::OnInitDialog() {
+void CProtocolSession::Start() {
     m_NoReplyTicks.Stop();
     Refresh();
 }
 
 void CProtocolSession::OnRxNotify() {
     std::array<std::uint8_t, kDrainChunk> chunk;
-    bool accepted = false;
-    while (const std::size_t count = m_Link.TakeReceived(chunk.data(), chunk.size())) {
-        for (std::size_t i = 0; i < count; ++i) {
-            if (m_RxAssembly.Push(chunk[i]) && EvaluateRxFrame()) accepted = true;
-        }
+    std::size_t budget = m_Link.ReceivedCount();  // a flood must not keep us here for ever
+    bool refresh = false;
+    while (budget > 0) {
+        const std::size_t count = m_Link.TakeReceived(chunk.data(), std::min(budget, chunk.size()));
+        if (count == 0) break;
+        budget -= count;
+        for (std::size_t i = 0; i < count; ++i) refresh = HandleByte(chunk[i]) || refresh;
     }
+    FlushNoise();
     // Only a report refreshes the fields: noise must not wipe text the user is typing.
-    if (accepted) Refresh();
+    if (refresh) Refresh();
+    SyncTicks();
+    FinishEndedRead();
 }
 
-void CProtocolSession::OnTimer(unsigned id) {
-    if (id == kTimerRxGap) {
-        m_RxAssembly.Tick();
-    } else if (id == kTimerWatchdog && m_NoReplyTicks.Tick()) {
-        // The countdown is idle again before the box opens, so ticks handled by the
-        // box's own event loop cannot open a second one. The answer changes nothing.
-        m_View.ShowMessage(kMsgNotConnected, MessageButtons::YesNo);
+bool CProtocolSession::HandleByte(std::uint8_t byte) {
+    const RxStep step = m_RxAssembly.Push(byte);
+    if (!step.discarded.empty()) {
+        Trace(step.noise ? WireEvent::Noise : WireEvent::NotAFrame, step.discarded);
     }
+    if (!step.frame) return false;
+    m_RxFrame = *step.frame;
+    Trace(WireEvent::Received, m_RxFrame);
+    return Evaluate();
+}
+
+void CProtocolSession::OnReplyTick() {
+    // Each countdown is idle again before any box opens, so ticks handled by the box's own
+    // event loop cannot open a second one.
+    if (m_NoReplyTicks.Tick() && m_Read) EndRead(ReadEnd::NoReply);
+    if (m_ReportGapTicks.Tick() && m_Read) EndRead(ReadEnd::Incomplete);
+    SyncTicks();
+    FinishEndedRead();
+}
+
+void CProtocolSession::OnGapTick() {
+    const std::span<const std::uint8_t> cut = m_RxAssembly.Tick();
+    if (!cut.empty()) Trace(WireEvent::CutShort, cut);
+    SyncTicks();
 }
 
 bool CProtocolSession::EvaluateRxFrame() {
-    const Frame& frame = m_RxAssembly.RxFrame();
-    if (!IsEntryReport(frame)) return false;
-    m_NoReplyTicks.Stop();
-    ShowStatus(kStatusReading);
-    const int entry = frame[2];
-    if (!IsEntryNumber(entry)) return true;
-    ShowEntryValue(entry);
-    if (entry == kLastEntry) ShowStatus(kStatusReadDone);
+    if (!IsEntryReport(m_RxFrame)) return false;
+    if (Evaluate()) Refresh();
+    SyncTicks();
+    FinishEndedRead();
     return true;
 }
 
-void CProtocolSession::ShowEntryValue(int entry) {
-    const Frame& frame = m_RxAssembly.RxFrame();
-    m_View.UseValueFont(entry);
-    m_EntryText[static_cast<std::size_t>(entry - 1)].assign(frame.begin() + 3, frame.begin() + 7);
-    Refresh();
+// Returns true when the fields must show the entry texts again.
+bool CProtocolSession::Evaluate() {
+    if (!IsEntryReport(m_RxFrame)) return false;
+    return TakeReport(m_RxFrame);
+}
+
+bool CProtocolSession::TakeReport(const Frame& frame) {
+    m_NoReplyTicks.Stop();
+    m_View.ShowStatus(SessionStatus::Reading);
+    const bool fills = !m_Read || m_Read->mode == ReadMode::Fill;
+    const int entry = EntryOf(frame);
+    if (IsEntryNumber(entry)) {
+        const FrameValue value = ValueOf(frame);
+        const std::string text(value.begin(), value.end());
+        if (fills) {
+            m_EntryText[Index(entry)] = text;
+            m_View.MarkReceived(entry);
+            m_Unread.Remove(entry);  // the device's own value: nothing is lost writing it
+        }
+        if (m_Read) {
+            m_Read->received.Add(entry);
+            m_Read->values[Index(entry)] = text;
+        }
+    }
+    if (m_Read) {
+        if (entry == kEntryCount) {
+            EndRead(m_Read->received == EntrySet::All() ? ReadEnd::Whole : ReadEnd::Incomplete);
+        } else {
+            m_ReportGapTicks.Arm(kReplyTicks);
+        }
+    } else if (IsEntryNumber(entry)) {
+        // Outside a read nothing can fail, but a whole table still says so: a device answers
+        // each of two requests sent back to back.
+        m_Unasked.Add(entry);
+        if (entry == kEntryCount) {
+            if (m_Unasked == EntrySet::All()) m_View.ShowStatus(SessionStatus::ReadDone);
+            m_Unasked = EntrySet();
+        }
+    }
+    return fills;
+}
+
+void CProtocolSession::EndRead(ReadEnd how) {
+    ReadUnderWay read = std::move(*m_Read);
+    m_Read.reset();
+    m_NoReplyTicks.Stop();
+    m_ReportGapTicks.Stop();
+    m_Unasked = EntrySet();
+    if (read.mode == ReadMode::Fill) {
+        m_Unread = how == ReadEnd::Whole ? EntrySet() : EntrySet::All().Without(read.received);
+    }
+    m_Ended.emplace(std::move(read), how);
+}
+
+// Status, box and OnReadEnded of the read that has just ended. Outside any byte handling,
+// since the box's event loop may drain more bytes.
+void CProtocolSession::FinishEndedRead() {
+    if (!m_Ended) return;
+    const auto [read, how] = std::move(*m_Ended);
+    m_Ended.reset();
+    const bool whole = how == ReadEnd::Whole;
+    const EntrySet missing = EntrySet::All().Without(read.received);
+    m_View.ShowStatus(whole ? SessionStatus::ReadDone : SessionStatus::ReadFailed);
+    if (how == ReadEnd::Incomplete) m_View.ShowMessage(EntriesNotReceivedMessage(missing));
+    if (how == ReadEnd::NoReply)
+        m_View.ShowMessage(NoReplyMessage());  // the answer changes nothing
+    m_View.OnReadEnded({whole, missing, read.values});
 }
 
 std::uint32_t CProtocolSession::SendTxFrame() {
-    return m_Link.Write(m_TxFrame.data(), static_cast<std::uint32_t>(m_TxFrame.size()));
+    const std::uint32_t written =
+        m_Link.Write(m_TxFrame.data(), static_cast<std::uint32_t>(m_TxFrame.size()));
+    Trace(written == kFrameSize ? WireEvent::Sent : WireEvent::NotTaken, m_TxFrame);
+    return written;
 }
 
-void CProtocolSession::OnRead() {
+bool CProtocolSession::Send() {
+    return SendTxFrame() == kFrameSize;
+}
+
+void CProtocolSession::OnRead(ReadMode mode) {
     SetCommandFrame(m_TxFrame, Command::ReadRequest);
     SendTxFrame();  // a lost request shows as the watchdog's message
-    ClearEntries();
+    m_Read.emplace();
+    m_Read->mode = mode;
+    if (mode == ReadMode::Fill) {
+        for (auto& text : m_EntryText) text.clear();
+    }
+    m_ReportGapTicks.Stop();
     m_NoReplyTicks.Arm(kReplyTicks);
+    SyncTicks();
 }
 
-bool CProtocolSession::OnWrite() {
-    SetCommandFrame(m_TxFrame, Command::WriteBegin);
-    if (SendTxFrame() != kFrameSize) {
-        ReportWriteFailed();
-        return false;
-    }
-    m_Pause.Pause(kWritePause);
-    ShowStatus(kStatusWriting);
-    for (int entry = 1; entry <= kLastEntry; ++entry) {
-        if (!SendEntryFrame(entry)) {
-            ReportWriteFailed();
-            return false;
+WriteOutcome CProtocolSession::OnWrite(const EntryTexts& texts) {
+    if (const EntrySet unread = UnreadIn(texts); !unread.Empty()) {
+        SyncTicks();
+        if (m_View.ShowMessage(ConfirmUnreadWriteMessage(unread)) != MessageAnswer::Yes) {
+            return WriteOutcome::Declined;
         }
+    }
+    SetCommandFrame(m_TxFrame, Command::WriteBegin);
+    if (!Send()) return FailWrite();
+    m_Pause.Pause(kWritePause);
+    m_View.ShowStatus(SessionStatus::Writing);
+    for (int entry = 1; entry <= kEntryCount; ++entry) {
+        const std::string& text = texts[Index(entry)];
+        m_EntryText[Index(entry)] = text;  // kept as given, not aligned
+        SetEntryFrame(m_TxFrame, Command::WriteEntry, static_cast<std::uint8_t>(entry),
+                      AlignValue(text));
+        if (!Send()) return FailWrite();
+        m_Pause.Pause(kWritePause);
     }
     m_Pause.Pause(kWritePause);  // the device gets 200 ms between the last entry and the end
     SetCommandFrame(m_TxFrame, Command::WriteEnd);
-    if (SendTxFrame() != kFrameSize) {
-        ReportWriteFailed();
-        return false;
-    }
-    ShowStatus(kStatusWriteDone);
-    return true;
+    if (!Send()) return FailWrite();
+    m_View.ShowStatus(SessionStatus::WriteDone);
+    m_Unread = EntrySet();  // the panel now holds what was written
+    return WriteOutcome::Completed;
 }
 
-bool CProtocolSession::SendEntryFrame(int entry) {
-    std::string& text = m_EntryText[static_cast<std::size_t>(entry - 1)];
-    text = m_View.EntryFieldText(entry);
-    SetEntryFrame(m_TxFrame, Command::WriteEntry, static_cast<std::uint8_t>(entry), text);
-    if (SendTxFrame() != kFrameSize) return false;
-    m_Pause.Pause(kWritePause);
-    return true;
+WriteOutcome CProtocolSession::FailWrite() {
+    m_View.ShowStatus(SessionStatus::WriteFailed);
+    SyncTicks();
+    m_View.ShowMessage(WriteNotTakenMessage());
+    return WriteOutcome::Failed;
 }
 
-void CProtocolSession::ReportWriteFailed() {
-    ShowStatus(kStatusWriteFailed);
-    m_View.ShowMessage(kMsgNotConnected, MessageButtons::Ok);
-}
-
-void CProtocolSession::TakeFieldTexts() {
+EntrySet CProtocolSession::UnreadIn(const EntryTexts& texts) const {
+    const EntrySet unread = m_Read && m_Read->mode == ReadMode::Fill
+                                ? EntrySet::All().Without(m_Read->received)
+                                : m_Unread;
+    EntrySet asLeft;
     for (int entry = 1; entry <= kEntryCount; ++entry) {
-        m_EntryText[static_cast<std::size_t>(entry - 1)] = m_View.EntryFieldText(entry);
+        if (unread.Has(entry) && texts[Index(entry)] == m_EntryText[Index(entry)]) {
+            asLeft.Add(entry);
+        }
     }
+    return asLeft;
 }
 
-void CProtocolSession::ClearEntries() {
-    for (auto& text : m_EntryText) text.clear();
+void CProtocolSession::OnPortClosed() {
+    std::array<std::uint8_t, kDrainChunk> chunk;
+    while (m_Link.TakeReceived(chunk.data(), chunk.size()) > 0) {
+    }
+    m_RxAssembly.Reset();
+    m_Noise.clear();
+    if (m_Read) EndRead(ReadEnd::PortGone);
+    SyncTicks();
+    FinishEndedRead();
+}
+
+void CProtocolSession::LoadEntryTexts(const EntryTexts& texts) {
+    m_EntryText = texts;
+    m_Unread = EntrySet();
+    Refresh();
 }
 
 void CProtocolSession::Refresh() {
     m_View.ShowEntryTexts(m_EntryText);
 }
 
-void CProtocolSession::ShowStatus(std::string_view text) {
-    m_View.ShowStatus(text);
+void CProtocolSession::SyncTicks() {
+    const bool reply = !m_NoReplyTicks.IsIdle() || !m_ReportGapTicks.IsIdle();
+    if (reply != m_bReplyTicking) {
+        m_bReplyTicking = reply;
+        m_Timers.SetTicking(TickTimer::Reply, reply);
+    }
+    const bool gap = m_RxAssembly.IsCollecting();
+    if (gap != m_bGapTicking) {
+        m_bGapTicking = gap;
+        m_Timers.SetTicking(TickTimer::Gap, gap);
+    }
+}
+
+void CProtocolSession::Trace(WireEvent event, std::span<const std::uint8_t> bytes) {
+    if (m_pTrace == nullptr) return;
+    if (event == WireEvent::Noise) {  // one line for a run of noise, not one a byte
+        m_Noise.insert(m_Noise.end(), bytes.begin(), bytes.end());
+        return;
+    }
+    FlushNoise();
+    m_pTrace->OnWire(event, bytes);
+}
+
+void CProtocolSession::FlushNoise() {
+    if (m_Noise.empty() || m_pTrace == nullptr) return;
+    m_pTrace->OnWire(WireEvent::Noise, m_Noise);
+    m_Noise.clear();
 }
 
 }  // namespace keltrove

@@ -1,99 +1,132 @@
-// ProtocolSession: the main dialog's conversation with the device, without the toolkit.
+// ProtocolSession: one conversation with the device, for any front end.
 //
-// It holds the dialog's protocol state (outgoing and incoming frame, receive assembly,
-// reply watchdog, the 32 entry texts) and carries out the dialog's protocol operations:
-// draining received bytes into frames and entry values, the two countdowns, the read
-// request and the paced write sequence. It reaches the port, the window and the clock
-// only through the interfaces it is given.
+// It holds the protocol state (outgoing frame, last received frame, receive assembly, the
+// reply watchdogs, the 32 entry texts, the read under way) and carries out the protocol's
+// operations: draining received bytes into frames and entry values, the ticks of the
+// inter-byte and reply countdowns, the read request and the paced write sequence. It
+// reaches the port, the front end and the clock only through the interfaces it is given,
+// and asks for each tick only while a countdown needs it.
 //
-// Window's thread only. The view's message box may run a nested event loop, so
-// OnRxNotify and OnTimer may be entered while a box opened by OnTimer or OnWrite is up;
-// the state is consistent at every such point.
+// A read is whole only when it brought every entry 1..32. It fails when no report comes
+// at all (5 reply ticks), when the reports stop for 5 reply ticks before entry 32, when
+// entry 32 arrives with an entry missing, or when the port goes away. Until a later read
+// is whole, a write first asks before it sends entries that such a read left empty.
+//
+// One thread only, the one that drives it. The view's box may run a nested event loop, so
+// every entry point may be re-entered while a box is up; the state is consistent at every
+// such point, and a drain never shows a box before it has handled all its bytes.
 #pragma once
 
-#include <array>
 #include <chrono>
 #include <cstdint>
-#include <string_view>
+#include <optional>
+#include <vector>
 
+#include "Countdown.h"
 #include "EntryTable.h"
 #include "Frame.h"
 #include "Interfaces.h"
 #include "RxAssembler.h"
+#include "WireTrace.h"
 
 namespace keltrove {
 
-// The dialog's periodic timers. Only 2 (reply watchdog) and 4 (inter-byte gap) do work.
-struct TimerSpec {
-    unsigned id;
-    int periodMs;
-};
-inline constexpr unsigned kTimerWatchdog = 2;
-inline constexpr unsigned kTimerRxGap = 4;
-inline constexpr std::array<TimerSpec, 4> kDialogTimers{{{1, 1000}, {2, 50}, {3, 1000}, {4, 10}}};
+// Fill: the reports become the entry texts, and so the fields. Compare: the fields stay as
+// they are; the read's values only go to OnReadEnded.
+enum class ReadMode { Fill, Compare };
 
-// Status texts. The trailing blanks cover what a longer earlier text left behind.
-inline constexpr std::string_view kStatusReading = "Reading....                         ";
-inline constexpr std::string_view kStatusReadDone = "Reading is completed";
-inline constexpr std::string_view kStatusWriting = "Writing....                    ";
-inline constexpr std::string_view kStatusWriteDone = "Writing is Completed";
-inline constexpr std::string_view kStatusWriteFailed = "Writing failed";
-inline constexpr std::string_view kMsgNotConnected = "DERID Not Connected";
+enum class WriteOutcome { Completed, Failed, Declined };
+
+// A read under way: what it has brought so far.
+struct ReadUnderWay {
+    ReadMode mode = ReadMode::Fill;
+    EntrySet received;
+    EntryTexts values;
+};
 
 class CProtocolSession {
 public:
-    static constexpr std::uint8_t kReplyTicks = 5;  // ticks of the 50 ms timer
+    static constexpr std::uint8_t kReplyTicks = 5;  // ticks of the 50 ms reply timer
     static constexpr std::chrono::milliseconds kWritePause{100};
 
-    CProtocolSession(IDialogView& view, IByteLink& link, IPause& pause);
+    CProtocolSession(ISessionView& view, IByteLink& link, IPause& pause, ITickTimers& timers);
 
-    // Dialog start: watchdog idle and the first refresh (32 empty fields).
-    void OnInitDialog();
+    // Reports the wire to `trace` from now on; null stops it.
+    void SetTrace(IWireTrace* trace) { m_pTrace = trace; }
 
-    // Received bytes were queued: drain every one, evaluate every completed frame, and
-    // refresh the fields if at least one entry report was accepted.
+    // The first refresh: 32 empty fields.
+    void Start();
+
+    // Received bytes were queued: handles those waiting now, then refreshes the fields once
+    // if a report changed them. Bytes that arrive meanwhile wait for the next notification.
     void OnRxNotify();
 
-    // A tick of dialog timer `id`.
-    void OnTimer(unsigned id);
+    // A tick of the reply timer (every kReplyTickPeriod) or of the gap timer (kGapTickPeriod).
+    void OnReplyTick();
+    void OnGapTick();
 
-    // Evaluates m_RxFrame as it stands. Returns true for an accepted entry report.
+    // Evaluates the last received frame once more. Returns true for an accepted report.
     bool EvaluateRxFrame();
 
-    // Puts m_TxFrame on the line unchanged; returns the bytes written (8 when it went out).
+    // Puts the outgoing frame on the line unchanged; returns the bytes written.
     std::uint32_t SendTxFrame();
 
-    // "Read": request, clear the entry texts, arm the watchdog.
-    void OnRead();
+    // "Read": the request; in Fill mode also empties the entry texts.
+    void OnRead(ReadMode mode = ReadMode::Fill);
 
-    // "Write": begin, 32 entry frames, end, paced by pauses; stops at the first failed frame.
-    // Returns true when all 34 frames went out.
-    bool OnWrite();
+    // "Write" of `texts`: begin, 32 entry frames, end, paced by pauses; stops at the first
+    // frame that does not go out. Declined when the user would not send unread entries.
+    WriteOutcome OnWrite(const EntryTexts& texts);
 
-    // Takes the 32 field texts into m_EntryText (ending the dialog with OK).
-    void TakeFieldTexts();
+    // The port was closed: its queued bytes and unfinished frame are dropped, and a read
+    // under way has failed (the front end has said why).
+    void OnPortClosed();
 
-    const Frame& TxFrame() const { return m_TxFrame; }
-    const CRxAssembler& RxAssembly() const { return m_RxAssembly; }
-    const CTickCountdown& NoReplyTicks() const { return m_NoReplyTicks; }
+    // A table taken from elsewhere (a file) becomes the entry texts; nothing is sent.
+    void LoadEntryTexts(const EntryTexts& texts);
+
     const EntryTexts& EntryText() const { return m_EntryText; }
+    bool IsReading() const { return m_Read.has_value(); }
+    // The entries of `texts` that a write would send as a failed read left them.
+    EntrySet UnreadIn(const EntryTexts& texts) const;
 
 private:
-    bool SendEntryFrame(int entry);
-    void ShowEntryValue(int entry);
-    void ClearEntries();
-    void Refresh();
-    void ShowStatus(std::string_view text);
-    void ReportWriteFailed();
+    enum class ReadEnd { Whole, Incomplete, NoReply, PortGone };
 
-    IDialogView& m_View;
+    bool HandleByte(std::uint8_t byte);
+    bool Evaluate();
+    bool TakeReport(const Frame& frame);
+    void EndRead(ReadEnd how);
+    void FinishEndedRead();
+    bool Send();
+    WriteOutcome FailWrite();
+    void Refresh();
+    void SyncTicks();
+    void Trace(WireEvent event, std::span<const std::uint8_t> bytes);
+    void FlushNoise();
+
+    ISessionView& m_View;
     IByteLink& m_Link;
     IPause& m_Pause;
+    ITickTimers& m_Timers;
+    IWireTrace* m_pTrace = nullptr;
 
     Frame m_TxFrame = kInitialFrame;  // bytes 2..6 carry over into command frames
-    CRxAssembler m_RxAssembly;        // m_RxFrame, m_RxPos, m_RxGapTicks
-    CTickCountdown m_NoReplyTicks;
-    EntryTexts m_EntryText;  // unaligned, as received, cleared or written
+    Frame m_RxFrame = kInitialFrame;  // the last frame received whole
+    CRxAssembler m_RxAssembly;        // the frame under way and its inter-byte countdown
+    CTickCountdown m_NoReplyTicks;    // a read's first report
+    CTickCountdown m_ReportGapTicks;  // the next report of a read under way
+    EntryTexts m_EntryText;           // unaligned, as received, cleared, loaded or written
+
+    std::optional<ReadUnderWay> m_Read;  // the read under way
+    // A read that has just ended, reported once the bytes being handled are done.
+    std::optional<std::pair<ReadUnderWay, ReadEnd>> m_Ended;
+    EntrySet m_Unread;   // what the last failed read did not bring
+    EntrySet m_Unasked;  // reports since the last read ended: a second answer to a re-sent request
+
+    bool m_bReplyTicking = false;
+    bool m_bGapTicking = false;
+    std::vector<std::uint8_t> m_Noise;  // noise bytes not yet traced
 };
 
 }  // namespace keltrove

@@ -12,8 +12,12 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace keltrove {
+
+// The text of the box that says received bytes were dropped.
+inline constexpr std::string_view kMsgQueueFull = "m_QueueRead FULL!";
 
 class ILinkEvents {
 public:
@@ -23,9 +27,9 @@ public:
     // found the port empty, even when nothing was stored. `portId` is Open's port ID.
     virtual void OnRxNotify(std::uint16_t portId) = 0;
 
-    // A message for a message box: "m_QueueRead FULL!" for each received chunk dropped for
-    // want of room.
-    virtual void OnLinkMessage(std::string text) = 0;
+    // A received chunk of `droppedBytes` bytes was dropped whole for want of room in the
+    // queue ("m_QueueRead FULL!"). Sent for every such chunk; a flooding device sends many.
+    virtual void OnQueueFull(std::uint16_t portId, std::uint32_t droppedBytes) = 0;
 
     // The device is gone (hung up, error, or failing reads): sent once, after which the
     // watcher has ended. The port stays open until Close; opening it again reconnects.

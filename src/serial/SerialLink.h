@@ -56,6 +56,9 @@ public:
 
     // The window's side of m_QueueRead: moves up to `capacity` bytes, oldest first.
     std::size_t TakeReceived(std::uint8_t* out, std::size_t capacity) override;
+    std::size_t ReceivedCount() const override {
+        return static_cast<std::size_t>(m_QueueRead.Count());
+    }
 
     // Why the last Open failed, naming the device: "/dev/ttyS2: No such file or directory",
     // or "Error while creating ThreadWatchComm, COM3 (...)". Empty after a successful Open.

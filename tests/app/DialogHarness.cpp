@@ -18,10 +18,11 @@ void CPortDir::Map(int com, const std::string& target) {
 }
 
 CMainDlg::MessageHandler CMessageLog::Handler() {
-    return [this](std::string_view text, MessageButtons buttons) {
-        m_Texts.emplace_back(text);
-        m_Buttons.push_back(buttons);
-        return buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
+    return [this](const BoxRequest& box) {
+        m_Texts.push_back(box.text.toStdString());
+        m_Details.push_back(box.detail.toStdString());
+        m_Buttons.push_back(box.buttons);
+        return box.buttons == MessageButtons::YesNo ? m_Answer : MessageAnswer::Ok;
     };
 }
 

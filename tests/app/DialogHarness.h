@@ -40,16 +40,21 @@ private:
     QTemporaryDir m_Dir;
 };
 
-// Records message boxes in place of showing them; answers Yes (or OK).
+// Records message boxes in place of showing them; answers a Yes/No box as told (Yes unless
+// changed) and any other with OK.
 class CMessageLog {
 public:
     CMainDlg::MessageHandler Handler();
     const std::vector<std::string>& Texts() const { return m_Texts; }
+    const std::vector<std::string>& Details() const { return m_Details; }
     const std::vector<MessageButtons>& Buttons() const { return m_Buttons; }
+    void Answer(MessageAnswer answer) { m_Answer = answer; }
 
 private:
     std::vector<std::string> m_Texts;
+    std::vector<std::string> m_Details;
     std::vector<MessageButtons> m_Buttons;
+    MessageAnswer m_Answer = MessageAnswer::Yes;
 };
 
 class CNoPause final : public IPause {

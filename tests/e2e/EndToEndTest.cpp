@@ -7,7 +7,9 @@
 
 #include "DialogHarness.h"
 #include "DialogTemplate.h"
+#include "SessionTexts.h"
 #include "SimulatorProcess.h"
+#include "StatusLine.h"
 #include "StatusWatch.h"
 
 using namespace keltrove;
@@ -119,7 +121,7 @@ private slots:
         QVERIFY(OpenDialog());
         Click(kIdRead);
         QTRY_COMPARE_WITH_TIMEOUT(FieldTexts(), DefaultTable(), kGuardMs);
-        QCOMPARE(m_Dlg->StatusText(), Latin1(kStatusReadDone));
+        QCOMPARE(m_Dlg->StatusText(), StatusLineText(SessionStatus::ReadDone));
         QVERIFY(m_Log.Texts().empty());
     }
 
@@ -134,14 +136,15 @@ private slots:
             expected << QString::asprintf("%04d", entry * 7);
         }
         Click(kIdWrite);
-        QCOMPARE(m_Dlg->StatusText(), Latin1(kStatusWriteDone));
+        QCOMPARE(m_Dlg->StatusText(), StatusLineText(SessionStatus::WriteDone));
         Click(kIdRead);
         QTRY_COMPARE_WITH_TIMEOUT(FieldTexts(), expected, kGuardMs);
         QVERIFY(m_Log.Texts().empty());
     }
 
     // The device hangs up after the request and 9 reports. The reports that came before
-    // stay; choosing the port again once the device is back gives a full read.
+    // stay and the read has failed; choosing the port again once the device is back gives a
+    // full read.
     void hangUpMidReadSaysConnectionLostAndThePortCanBeChosenAgain() {
         constexpr int kFramesBeforeHangUp = 10;
         QVERIFY(StartDevice({"--hangup-after", QString::number(kFramesBeforeHangUp)}));
@@ -154,13 +157,13 @@ private slots:
             partial[entry - 1].clear();
         }
         QCOMPARE(FieldTexts(), partial);
-        QCOMPARE(m_Dlg->StatusText(), Latin1(kStatusReading));
+        QCOMPARE(m_Dlg->StatusText(), StatusLineText(SessionStatus::ReadFailed));
 
         QVERIFY(!m_Device->WaitPlugged().empty());
         QVERIFY(ChooseCom1());
         Click(kIdRead);
         QTRY_COMPARE_WITH_TIMEOUT(FieldTexts(), DefaultTable(), kGuardMs);
-        QCOMPARE(m_Dlg->StatusText(), Latin1(kStatusReadDone));
+        QCOMPARE(m_Dlg->StatusText(), StatusLineText(SessionStatus::ReadDone));
         QCOMPARE(m_Log.Texts().size(), std::size_t{1});
     }
 
@@ -178,7 +181,7 @@ private slots:
 
         Click(kIdWrite);
         QVERIFY(!hangUp.NewLine().empty());
-        QCOMPARE(m_Dlg->StatusText(), Latin1(kStatusWriteFailed));
+        QCOMPARE(m_Dlg->StatusText(), StatusLineText(SessionStatus::WriteFailed));
         const Texts boxes{std::string(kMsgNotConnected), "Connection to COM1 lost"};
         QTRY_COMPARE_WITH_TIMEOUT(m_Log.Texts(), boxes, kGuardMs);
         QCOMPARE(m_Log.Buttons().front(), MessageButtons::Ok);
@@ -195,8 +198,9 @@ private slots:
         QVERIFY(StartDevice({}));
         QVERIFY(OpenDialog());
         int reads = 0;
-        const CStatusWatch status(
-            *m_Dlg, [&](const QString& text) { reads += text == Latin1(kStatusReadDone); });
+        const CStatusWatch status(*m_Dlg, [&](const QString& text) {
+            reads += text == StatusLineText(SessionStatus::ReadDone);
+        });
 
         Click(kIdRead);
         QTRY_COMPARE_WITH_TIMEOUT(reads, 1, kGuardMs);

@@ -1,19 +1,20 @@
-// Test doubles for the protocol core's interfaces: a scripted link, a recording window
-// and a fake clock for the write pauses. Everything is recorded on one timeline so tests
-// can check the order of frames, pauses, status texts and boxes.
+// Test doubles for the protocol core's interfaces: a scripted link, a recording view, a
+// fake pause and fake timers. Everything is recorded on one timeline so tests can check the
+// order of frames, pauses, status texts and boxes.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
-#include <map>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "Frame.h"
 #include "Interfaces.h"
+#include "SessionTexts.h"
+#include "WireTrace.h"
 
 namespace keltrove::test {
 
@@ -25,23 +26,13 @@ inline std::string Bytes(std::initializer_list<int> values) {
 
 inline std::string Report(int entry, std::string_view value) {
     Frame frame{};
-    SetEntryFrame(frame, Command::EntryReport, static_cast<std::uint8_t>(entry), value);
+    SetEntryFrame(frame, Command::EntryReport, static_cast<std::uint8_t>(entry), AlignValue(value));
     return std::string(frame.begin(), frame.end());
 }
 
-// What happened, in order: "tx:<hex>", "pause:<ms>", "status:<text>", "box:<text>".
+// What happened, in order: "tx:<hex>", "lost:<hex>", "pause:<ms>", "status:<text>",
+// "box:<text> [OK]" or "[Yes/No]", "ended:whole" or "ended:missing <entries>".
 using Timeline = std::vector<std::string>;
-
-inline std::string Hex(const std::uint8_t* bytes, std::size_t n) {
-    static const char* digits = "0123456789ABCDEF";
-    std::string out;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (i) out.push_back(' ');
-        out.push_back(digits[bytes[i] >> 4]);
-        out.push_back(digits[bytes[i] & 15]);
-    }
-    return out;
-}
 
 class FakeLink : public IByteLink {
 public:
@@ -50,7 +41,7 @@ public:
     std::uint32_t Write(const std::uint8_t* bytes, std::uint32_t count) override {
         const bool fails = m_FailAfter == 0;
         if (m_FailAfter > 0) --m_FailAfter;
-        m_Timeline.push_back((fails ? "lost:" : "tx:") + Hex(bytes, count));
+        m_Timeline.push_back((fails ? "lost:" : "tx:") + HexBytes({bytes, count}));
         return fails ? 0 : count;
     }
     std::size_t TakeReceived(std::uint8_t* out, std::size_t capacity) override {
@@ -59,12 +50,17 @@ public:
             out[n++] = m_Rx.front();
             m_Rx.pop_front();
         }
+        if (m_WhileTaking) m_WhileTaking();  // stands in for the watcher storing meanwhile
         return n;
     }
+    std::size_t ReceivedCount() const override { return m_Rx.size(); }
 
     void Receive(std::string_view bytes) { m_Rx.insert(m_Rx.end(), bytes.begin(), bytes.end()); }
     // Writes succeed this many more times, then return 0; negative: always succeed.
     void FailAfter(int writes) { m_FailAfter = writes; }
+    std::size_t Waiting() const { return m_Rx.size(); }
+
+    std::function<void()> m_WhileTaking;
 
 private:
     Timeline& m_Timeline;
@@ -72,32 +68,38 @@ private:
     int m_FailAfter = -1;
 };
 
-class FakeView : public IDialogView {
+class FakeView : public ISessionView {
 public:
     explicit FakeView(Timeline& timeline) : m_Timeline(timeline) { m_Fields.fill(""); }
 
-    std::string EntryFieldText(int entry) const override { return m_Fields[Index(entry)]; }
     void ShowEntryTexts(const EntryTexts& texts) override {
         m_Fields = texts;
         ++m_Refreshes;
     }
-    void UseValueFont(int entry) override { m_ValueFont.insert(entry); }
-    void ShowStatus(std::string_view text) override {
-        m_Timeline.push_back("status:" + std::string(text));
+    void MarkReceived(int entry) override { m_Received.insert(entry); }
+    void ShowStatus(SessionStatus status) override {
+        m_Timeline.push_back("status:" + std::string(StatusText(status)));
     }
-    MessageAnswer ShowMessage(std::string_view text, MessageButtons buttons) override {
-        m_Timeline.push_back("box:" + std::string(text) +
-                             (buttons == MessageButtons::YesNo ? " [Yes/No]" : " [OK]"));
+    MessageAnswer ShowMessage(const SessionMessage& message) override {
+        const bool yesNo = message.buttons == MessageButtons::YesNo;
+        m_Timeline.push_back("box:" + message.text + (yesNo ? " [Yes/No]" : " [OK]"));
         if (m_WhileBoxOpen) m_WhileBoxOpen();  // stands in for the box's own event loop
-        return buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
+        return yesNo ? m_Answer : MessageAnswer::Ok;
+    }
+    void OnReadEnded(const ReadResult& result) override {
+        m_Timeline.push_back(result.whole ? "ended:whole"
+                                          : "ended:missing " + DescribeEntries(result.missing));
+        m_LastRead = result.values;
     }
 
     void Type(int entry, std::string text) { m_Fields[Index(entry)] = std::move(text); }
     const std::string& Field(int entry) const { return m_Fields[Index(entry)]; }
 
     EntryTexts m_Fields;
-    std::set<int> m_ValueFont;
+    EntryTexts m_LastRead;
+    std::set<int> m_Received;
     int m_Refreshes = 0;
+    MessageAnswer m_Answer = MessageAnswer::Yes;
     std::function<void()> m_WhileBoxOpen;
 
 private:
@@ -114,6 +116,15 @@ public:
 
 private:
     Timeline& m_Timeline;
+};
+
+class FakeTimers : public ITickTimers {
+public:
+    void SetTicking(TickTimer timer, bool on) override {
+        (timer == TickTimer::Reply ? m_bReply : m_bGap) = on;
+    }
+    bool m_bReply = false;
+    bool m_bGap = false;
 };
 
 }  // namespace keltrove::test

@@ -34,7 +34,7 @@ TEST(FrameLayout, CommandFrameKeepsBytesTwoToSixOfThePreviousFrame) {
     SetCommandFrame(frame, Command::ReadRequest);
     EXPECT_EQ(frame, (Frame{0x01, 0x40, 0x30, 0x30, 0x30, 0x30, 0x30, 0x03}));
 
-    SetEntryFrame(frame, Command::WriteEntry, 32, "1234");
+    SetEntryFrame(frame, Command::WriteEntry, 32, AlignValue("1234"));
     EXPECT_EQ(frame, (Frame{0x01, 0x30, 0x20, 0x31, 0x32, 0x33, 0x34, 0x03}));
     SetCommandFrame(frame, Command::WriteEnd);
     EXPECT_EQ(frame, (Frame{0x01, 0x90, 0x20, 0x31, 0x32, 0x33, 0x34, 0x03}));

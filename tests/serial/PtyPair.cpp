@@ -23,10 +23,10 @@ void RecordingEvents::OnRxNotify(std::uint16_t portId) {
     });
 }
 
-void RecordingEvents::OnLinkMessage(std::string text) {
+void RecordingEvents::OnQueueFull(std::uint16_t /*portId*/, std::uint32_t droppedBytes) {
     Record([&](LinkRecords& records) {
-        records.messages.push_back(std::move(text));
-        records.order += 'm';
+        records.dropped.push_back(droppedBytes);
+        records.order += 'f';
     });
 }
 

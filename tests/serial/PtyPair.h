@@ -22,15 +22,15 @@ namespace keltrove::test {
 // Everything the watcher reported, in order.
 struct LinkRecords {
     std::vector<std::uint16_t> notified;  // port IDs of OnRxNotify
-    std::vector<std::string> messages;
+    std::vector<std::uint32_t> dropped;   // byte counts of OnQueueFull
     std::vector<std::pair<std::uint16_t, std::string>> lost;
-    std::string order;  // one letter per report: 'n'otify, 'm'essage, 'l'ost
+    std::string order;  // one letter per report: 'n'otify, 'f'ull queue, 'l'ost
 };
 
 class RecordingEvents final : public ILinkEvents {
 public:
     void OnRxNotify(std::uint16_t portId) override;
-    void OnLinkMessage(std::string text) override;
+    void OnQueueFull(std::uint16_t portId, std::uint32_t droppedBytes) override;
     void OnLinkLost(std::uint16_t portId, std::string reason) override;
 
     LinkRecords Snapshot() const;

@@ -155,7 +155,7 @@ TEST_F(PtyPair, BlocksLargerThanAChunkArriveInOrderAcrossTheQueuesWrap) {
         }
     }
     EXPECT_EQ(received, Bytes(0, 10 * kBlock));
-    EXPECT_TRUE(m_Events.Snapshot().messages.empty());
+    EXPECT_TRUE(m_Events.Snapshot().dropped.empty());
 }
 
 TEST_F(PtyPair, ChunkThatDoesNotFitIsDroppedWholeAndReported) {
@@ -164,7 +164,7 @@ TEST_F(PtyPair, ChunkThatDoesNotFitIsDroppedWholeAndReported) {
 
     WriteFar(Bytes(1, 100));  // 8092 + 100 > 8191
     ASSERT_TRUE(m_Events.WaitForNotifications(1));
-    EXPECT_EQ(m_Events.Snapshot().messages, std::vector<std::string>{"m_QueueRead FULL!"});
+    EXPECT_EQ(m_Events.Snapshot().dropped, std::vector<std::uint32_t>{100});
     EXPECT_EQ(m_Link.m_QueueRead.Count(), 8092);
 
     std::uint8_t byte = 0;
@@ -172,7 +172,7 @@ TEST_F(PtyPair, ChunkThatDoesNotFitIsDroppedWholeAndReported) {
     WriteFar(Bytes(101, 100));  // 8091 + 100 = 8191: fits exactly
     ASSERT_TRUE(m_Events.WaitForNotifications(2));
     EXPECT_EQ(m_Link.m_QueueRead.Count(), 8191);
-    EXPECT_EQ(m_Events.Snapshot().messages.size(), 1u);
+    EXPECT_EQ(m_Events.Snapshot().dropped.size(), 1u);
     const std::vector<std::uint8_t> held = TakeAll();
     EXPECT_EQ(std::vector<std::uint8_t>(held.end() - 100, held.end()), Bytes(101, 100));
 }

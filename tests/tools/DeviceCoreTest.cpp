@@ -23,7 +23,7 @@ Frame CommandFrame(Command command) {
 
 Frame Entry(int entry, std::string_view text) {
     Frame frame = kInitialFrame;
-    SetEntryFrame(frame, Command::WriteEntry, static_cast<std::uint8_t>(entry), text);
+    SetEntryFrame(frame, Command::WriteEntry, static_cast<std::uint8_t>(entry), AlignValue(text));
     return frame;
 }
 
@@ -153,7 +153,7 @@ TEST(AnswerShaper, SplitNoisyAnswersKeepEveryReportAndEveryGap) {
     const std::vector<Frame> reports = DefaultReports();
     const auto shape = [&reports](std::uint32_t seed) {
         std::mt19937 random(seed);
-        return CAnswerShaper({AnswerMode::Split, kDefaultBaud, 30ms, true}, random).Shape(reports);
+        return CAnswerShaper({AnswerMode::Split, kLineBaud, 30ms, true}, random).Shape(reports);
     };
     for (std::uint32_t seed = 1; seed <= 20; ++seed) {
         const Answer answer = shape(seed);
@@ -174,15 +174,17 @@ TEST(AnswerShaper, SplitNoisyAnswersKeepEveryReportAndEveryGap) {
             const std::size_t end = start + piece.bytes.size();
             const auto gapsBefore = std::count_if(gapsAt.begin(), gapsAt.end(),
                                                   [start](std::size_t at) { return at <= start; });
-            EXPECT_EQ(piece.at, LineTime(start, kDefaultBaud) + gapsBefore * Nanos{30ms});
+            EXPECT_EQ(piece.at, LineTime(start, kLineBaud) + gapsBefore * Nanos{30ms});
             // A piece is written at once, so a gap inside it would be lost.
             EXPECT_EQ(std::count_if(gapsAt.begin(), gapsAt.end(),
                                     [&](std::size_t at) { return at > start && at < end; }),
                       0);
             for (const std::uint8_t byte : piece.bytes) {
-                if (assembler.Push(byte)) found.push_back(assembler.RxFrame());
+                if (const RxStep step = assembler.Push(byte); step.frame) {
+                    found.push_back(*step.frame);
+                }
             }
-            cutInsideAFrame = cutInsideAFrame || assembler.RxPos() != 0;
+            cutInsideAFrame = cutInsideAFrame || assembler.IsCollecting();
             start = end;
         }
         EXPECT_EQ(found, reports) << "seed " << seed;
@@ -232,7 +234,7 @@ TEST_F(DeviceSession, PacedAnswersKeepToTheLineAndShortWritesLoseNothing) {
     std::vector<std::uint8_t> due;
     m_Session->TakeDue(At(0ms), due);
     EXPECT_EQ(due.size(), 1u);  // nothing runs ahead of the line
-    m_Session->TakeDue(At(LineTime(10, kDefaultBaud)), due);
+    m_Session->TakeDue(At(LineTime(10, kLineBaud)), due);
     EXPECT_EQ(due.size(), 11u);
     EXPECT_EQ(RunLine(1s), full);
 

@@ -30,7 +30,7 @@ enum class AnswerMode { Paced, Burst, Split };
 
 struct ShapeOptions {
     AnswerMode mode = AnswerMode::Paced;
-    unsigned baud = kDefaultBaud;
+    unsigned baud = kLineBaud;
     std::chrono::milliseconds replyGap{0};
     bool noise = false;
 };

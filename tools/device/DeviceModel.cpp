@@ -20,12 +20,9 @@ FrameOutcome Ignored(IgnoreReason reason, int entry = 0) {
 }  // namespace
 
 Frame EntryReport(int entry, const StoredValue& value) {
-    // Not SetEntryFrame: that right-aligns its text, and the device reports what it stores,
-    // even a value a write sent unaligned.
-    Frame frame = kInitialFrame;
-    SetCommandFrame(frame, Command::EntryReport);
-    frame[2] = static_cast<std::uint8_t>(entry);
-    for (std::size_t i = 0; i < kValueSize; ++i) frame[3 + i] = value[i];
+    // The value as stored, even one that a write sent unaligned.
+    Frame frame{};
+    SetEntryFrame(frame, Command::EntryReport, static_cast<std::uint8_t>(entry), value);
     return frame;
 }
 
@@ -70,10 +67,9 @@ FrameOutcome CDeviceModel::BeginWrite() {
 
 FrameOutcome CDeviceModel::StageEntry(const Frame& frame) {
     if (!m_Staged) return Ignored(IgnoreReason::NoWriteUnderWay);
-    const int entry = frame[2];
+    const int entry = EntryOf(frame);
     if (!IsEntryNumber(entry)) return Ignored(IgnoreReason::EntryOutOfRange, entry);
-    (*m_Staged)[static_cast<std::size_t>(entry - 1)] =
-        StoredValue{frame[3], frame[4], frame[5], frame[6]};
+    (*m_Staged)[static_cast<std::size_t>(entry - 1)] = ValueOf(frame);
     return Outcome(FrameAction::EntryStaged, entry);
 }
 

@@ -51,7 +51,7 @@ void CDeviceSession::OnWritten(std::size_t count) {
     for (const TxSegment& segment : m_Tx.Consume(count)) {
         std::string text = "tx " + HexBytes(segment.bytes);
         if (segment.isFrame) {
-            text += "  report " + std::to_string(segment.bytes[2]);
+            text += "  report " + std::to_string(segment.bytes[2]);  // a report's entry index
             CountFrame();
         } else {
             text += "  noise";

@@ -18,7 +18,7 @@
 
 namespace keltrove::device {
 
-using StoredValue = std::array<std::uint8_t, kValueSize>;
+using StoredValue = FrameValue;
 using DeviceTable = std::array<StoredValue, kEntryCount>;  // index 0 is entry 1
 
 // 0101, 0102, ..., 0132: every value names its entry, so a value shown in the wrong field,

@@ -5,13 +5,15 @@ namespace keltrove::device {
 CFrameReceiver::Result CFrameReceiver::Push(std::span<const std::uint8_t> bytes, TimePoint now) {
     Result result;
     if (bytes.empty()) return result;
-    if (m_Assembler.RxPos() != 0 && m_LastByte && now - *m_LastByte > kByteGap) {
+    if (m_Assembler.IsCollecting() && m_LastByte && now - *m_LastByte > kByteGap) {
         Reset();
         result.droppedPartial = true;
     }
     m_LastByte = now;
     for (const std::uint8_t byte : bytes) {
-        if (m_Assembler.Push(byte)) result.frames.push_back(m_Assembler.RxFrame());
+        if (const RxStep step = m_Assembler.Push(byte); step.frame) {
+            result.frames.push_back(*step.frame);
+        }
     }
     return result;
 }

@@ -19,17 +19,6 @@ std::string_view IgnoredBecause(IgnoreReason reason) {
 
 }  // namespace
 
-std::string HexBytes(std::span<const std::uint8_t> bytes) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string text;
-    for (const std::uint8_t byte : bytes) {
-        if (!text.empty()) text += ' ';
-        text += kDigits[byte >> 4];
-        text += kDigits[byte & 0x0f];
-    }
-    return text;
-}
-
 std::string DescribeOutcome(const FrameOutcome& outcome) {
     std::string text;
     switch (outcome.action) {

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "DeviceModel.h"
+#include "WireTrace.h"  // HexBytes
 
 namespace keltrove::device {
 
@@ -19,9 +20,6 @@ public:
     virtual ~ILineLog() = default;
     virtual void Line(std::string_view text) = 0;
 };
-
-// "01 40 30 30 30 30 30 03"
-std::string HexBytes(std::span<const std::uint8_t> bytes);
 
 // What the device did with a received frame, for its log line: "write entry 5 staged".
 std::string DescribeOutcome(const FrameOutcome& outcome);

@@ -12,15 +12,15 @@
 namespace {
 
 void ShowSampleRead(keltrove::CMainDlg& dialog) {
-    keltrove::IDialogView& view = dialog;
+    keltrove::ISessionView& view = dialog;
     keltrove::EntryTexts texts;
     for (int entry = 1; entry <= keltrove::kEntryCount; ++entry) {
         texts[static_cast<std::size_t>(entry - 1)] =
             QString::asprintf("01%02d", entry).toStdString();
-        view.UseValueFont(entry);
+        view.MarkReceived(entry);
     }
     view.ShowEntryTexts(texts);
-    view.ShowStatus(keltrove::kStatusReadDone);
+    view.ShowStatus(keltrove::SessionStatus::ReadDone);
     if (auto* ports =
             dialog.findChild<QComboBox*>(keltrove::ControlObjectName(keltrove::kIdPortList))) {
         ports->setCurrentIndex(1);

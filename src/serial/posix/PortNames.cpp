@@ -5,16 +5,11 @@
 
 #include <cstdlib>
 
+#include "ComNames.h"
+
 namespace keltrove {
 
 namespace {
-
-// The n of "COMn" for n = 1 to 8; 0 for any other name.
-int ComNumber(std::string_view name) {
-    if (name.size() != 4 || !name.starts_with("COM")) return 0;
-    const char digit = name[3];
-    return digit >= '1' && digit <= '8' ? digit - '0' : 0;
-}
 
 // The variable's value; empty when it is unset or empty.
 std::string_view Environment(const char* variable) {

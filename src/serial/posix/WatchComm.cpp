@@ -19,11 +19,11 @@ namespace {
 // Stores the chunk whole when it fits, else drops it whole and says so. The watcher is the
 // queue's only producer, so Count can only be too high here, never too low.
 void StoreChunk(CByteQueue& queue, const std::uint8_t* chunk, std::uint32_t length,
-                ILinkEvents* events) {
+                ILinkEvents* events, std::uint16_t portId) {
     if (static_cast<std::uint32_t>(queue.Count()) + length <= CByteQueue::kCapacity) {
         for (std::uint32_t i = 0; i < length; ++i) queue.Push(chunk[i]);
     } else if (events != nullptr) {
-        events->OnLinkMessage("m_QueueRead FULL!");
+        events->OnQueueFull(portId, length);
     }
 }
 
@@ -93,7 +93,7 @@ bool CWatchComm::DrainPort(CSerialLink& link, ILinkEvents* events, std::string& 
         if (!link.m_bLinkUp.load(std::memory_order_acquire)) return true;
         const std::uint32_t length = link.ReadPort(chunk.data(), kChunkSize, &lost);
         if (length == 0) break;
-        StoreChunk(link.m_QueueRead, chunk.data(), length, events);
+        StoreChunk(link.m_QueueRead, chunk.data(), length, events, link.m_wPortTag);
     }
     if (events != nullptr) events->OnRxNotify(link.m_wPortTag);
     return lost.empty();

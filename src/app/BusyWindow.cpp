@@ -1,0 +1,56 @@
+#include "BusyWindow.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QWidget>
+
+namespace keltrove {
+
+namespace {
+
+bool IsInput(QEvent::Type type) {
+    switch (type) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+        case QEvent::Close:
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+CBusyWindow::CBusyWindow(QWidget& window, std::initializer_list<QWidget*> controls)
+    : m_Window(window) {
+    for (QWidget* control : controls) {
+        if (control == nullptr || !control->isEnabled()) continue;
+        control->setEnabled(false);
+        control->repaint();
+        m_Disabled.emplace_back(control);
+    }
+}
+
+CBusyWindow::~CBusyWindow() {
+    // What the window system delivered during the job is in the queue now; let it through
+    // this filter, which drops what was meant for the window.
+    QCoreApplication::instance()->installEventFilter(this);
+    QCoreApplication::processEvents();
+    QCoreApplication::instance()->removeEventFilter(this);
+    for (const QPointer<QWidget>& control : m_Disabled) {
+        if (control) control->setEnabled(true);
+    }
+}
+
+bool CBusyWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (!IsInput(event->type()) || !watched->isWidgetType()) return false;
+    return static_cast<QWidget*>(watched)->window() == &m_Window;
+}
+
+}  // namespace keltrove
