@@ -143,8 +143,8 @@ private slots:
     }
 
     // The device hangs up after the request and 9 reports. The reports that came before
-    // stay and the read has failed; choosing the port again once the device is back gives a
-    // full read.
+    // stay and the read has failed; a write then asks before it sends the empty entries,
+    // and choosing the port again once the device is back gives a full read.
     void hangUpMidReadSaysConnectionLostAndThePortCanBeChosenAgain() {
         constexpr int kFramesBeforeHangUp = 10;
         QVERIFY(StartDevice({"--hangup-after", QString::number(kFramesBeforeHangUp)}));
@@ -159,12 +159,19 @@ private slots:
         QCOMPARE(FieldTexts(), partial);
         QCOMPARE(m_Dlg->StatusText(), StatusLineText(SessionStatus::ReadFailed));
 
+        // Writing now would zero entries 10 to 32 on the panel: it asks first, and "No"
+        // sends nothing.
         QVERIFY(!m_Device->WaitPlugged().empty());
         QVERIFY(ChooseCom1());
+        m_Log.Answer(MessageAnswer::No);
+        Click(kIdWrite);
+        QCOMPARE(m_Log.Texts().size(), std::size_t{2});
+        QVERIFY(QString::fromStdString(m_Log.Texts().back()).startsWith("Entries 10 to 32 were"));
         Click(kIdRead);
         QTRY_COMPARE_WITH_TIMEOUT(FieldTexts(), DefaultTable(), kGuardMs);
         QCOMPARE(m_Dlg->StatusText(), StatusLineText(SessionStatus::ReadDone));
-        QCOMPARE(m_Log.Texts().size(), std::size_t{1});
+        QCOMPARE(m_Log.Texts().size(), std::size_t{2});
+        QVERIFY(m_Device->Log().find("write begin") == std::string::npos);
     }
 
     // The device hangs up after write begin and entries 1 and 2; entry 3 finds the line
