@@ -10,8 +10,11 @@ std::string DescribeEntries(const EntrySet& entries) {
         if (!entries.Has(first)) continue;
         int last = first;
         while (last < kEntryCount && entries.Has(last + 1)) ++last;
-        runs.push_back(last == first ? std::to_string(first)
-                                     : std::to_string(first) + " to " + std::to_string(last));
+        if (last - first >= 2) {
+            runs.push_back(std::to_string(first) + " to " + std::to_string(last));
+        } else {  // "31 and 32", not "31 to 32"
+            for (int entry = first; entry <= last; ++entry) runs.push_back(std::to_string(entry));
+        }
         first = last;
     }
     std::string text;

@@ -42,7 +42,7 @@ private:
     std::bitset<kEntryCount> m_Bits;
 };
 
-// "5", "12 to 32", "3, 7 and 12 to 32": runs of neighbours become ranges.
+// "5", "12 to 32", "3, 7 and 12 to 32": runs of three or more neighbours become ranges.
 std::string DescribeEntries(const EntrySet& entries);
 
 }  // namespace keltrove

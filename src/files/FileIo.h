@@ -1,0 +1,33 @@
+// FileIo: reading a file that may not be what its name promises, and replacing a file
+// without ever leaving it half written.
+//
+// ReadRegularFile refuses, without blocking on them, what is not a regular file: a
+// directory, a FIFO (which would block for ever without a writer), a device (opening a
+// serial port would change its modem lines). ReplaceFile writes a temporary file in the
+// same folder, flushes it to the disk and renames it over the target, so that the target
+// is either the old file whole or the new one whole, even after a crash; on failure the
+// target is untouched and no temporary file remains.
+//
+// Callable from any thread. Errors are returned as text that names the file and the
+// cause; nothing throws.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace keltrove {
+
+struct FileRead {
+    std::optional<std::string> bytes;  // set on success
+    std::string error;                 // "<path>: is a directory, not a file", ...
+};
+
+// The whole of `path`, when it is a regular file of at most `maxBytes`.
+FileRead ReadRegularFile(const std::string& path, std::size_t maxBytes);
+
+// Makes `path` hold `bytes`, atomically. A new file gets the usual permissions; a file that
+// is replaced keeps its own. Returns an error text, empty on success.
+std::string ReplaceFile(const std::string& path, std::string_view bytes);
+
+}  // namespace keltrove

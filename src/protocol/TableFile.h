@@ -1,0 +1,61 @@
+// TableFile: the text file that holds a panel's table, for the window, keltrove-cli and
+// the simulator alike.
+//
+// UTF-8 text that a person can edit (a byte-order mark at the start is allowed, as some
+// Windows editors write one; so are CRLF line ends):
+//
+//   # Keltrove table
+//   # read from COM1 (/dev/ttyUSB0) at 2026-12-07 14:03:27
+//   1 0101
+//   2 12
+//
+// Lines starting with '#' are comments, and empty lines are allowed. A table line is the
+// entry number 1 to 32, one blank, then the value exactly as it stands: 0 to 4 Latin-1
+// characters, inner and trailing blanks included ("2" alone, or "2 " with nothing behind
+// it, is an empty value). Values go to the panel as the window sends a field: right-
+// aligned, filled with "0" on the left, so "12" is written as 0012 and a value of blanks
+// only as 0000. A backslash starts an escape: "\\" is a backslash and "\xHH" any byte, for
+// the control bytes a panel may hold; the writer escapes those, a backslash, and nothing
+// else. A file holds each of the 32 entries exactly once, in any order.
+//
+// Pure functions, no I/O; callable from any thread. A bad file gives every problem found,
+// each with its line number (0 for the file as a whole); nothing throws.
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "EntryTable.h"
+
+namespace keltrove {
+
+// Far more than 32 short lines need; anything larger is not a table.
+inline constexpr std::size_t kMaxTableFileBytes = 64 * 1024;
+
+struct TableProblem {
+    int line = 0;
+    std::string message;  // control bytes of the file escaped, safe to print
+};
+
+struct TableParse {
+    std::optional<EntryTexts> table;  // set when there are no problems
+    std::vector<TableProblem> problems;
+};
+
+TableParse ParseTableFile(std::string_view text);
+
+// The file for `table`: a first comment line, a comment for each of `notes`, then all 32
+// entries in order.
+std::string FormatTableFile(const EntryTexts& table, std::span<const std::string> notes = {});
+
+// "FILE:LINE: message", or "FILE: message" for line 0.
+std::string DescribeProblem(std::string_view file, const TableProblem& problem);
+
+// `bytes` with every control byte, and every byte that is not printable ASCII, as \xHH,
+// so that a message quoting a file cannot drive the user's terminal.
+std::string EscapeForMessage(std::string_view bytes);
+
+}  // namespace keltrove
