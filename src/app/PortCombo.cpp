@@ -1,10 +1,10 @@
 #include "PortCombo.h"
 
+#include <QBrush>
 #include <QEvent>
-#include <filesystem>
-#include <system_error>
+#include <QPalette>
 
-#include "PortNames.h"
+#include "PortDescription.h"
 
 namespace keltrove {
 
@@ -15,16 +15,9 @@ QString PortItemText(int index) {
 
 QString DescribePortDevice(int comNumber) {
     if (comNumber == kPortDisable) return QStringLiteral("No port");
-    const std::filesystem::path path = ResolvePortName(ComPortName(comNumber));
-    QString text = PortItemText(comNumber) + QStringLiteral(" → ") + QString::fromStdString(path);
-    std::error_code error;
-    if (std::filesystem::is_symlink(path, error)) {
-        const std::filesystem::path target = std::filesystem::read_symlink(path, error);
-        text += QStringLiteral(" → ") + QString::fromStdString(target);
-        if (!std::filesystem::exists(path, error)) text += QStringLiteral(" (missing)");
-    } else if (!std::filesystem::exists(path, error)) {
-        text += QStringLiteral(" (missing)");
-    }
+    const PortDescription port = DescribePort(ComPortName(comNumber));
+    QString text = QString::fromStdString(port.chain);
+    if (!port.problem.empty()) text += QLatin1Char('\n') + QString::fromStdString(port.problem);
     return text;
 }
 
@@ -48,6 +41,14 @@ bool CPortCombo::event(QEvent* event) {
 void CPortCombo::RefreshToolTips() {
     for (int index = 0; index < count(); ++index) {
         setItemData(index, DescribePortDevice(index), Qt::ToolTipRole);
+        // A port that cannot be opened now is shown greyed, though it can still be chosen:
+        // the adapter may be plugged in next.
+        const bool missing =
+            index != kPortDisable && !DescribePort(ComPortName(index)).problem.empty();
+        setItemData(
+            index,
+            missing ? QBrush(palette().color(QPalette::Disabled, QPalette::Text)) : QVariant(),
+            Qt::ForegroundRole);
     }
     setToolTip(currentIndex() < 0 ? QString() : DescribePortDevice(currentIndex()));
 }

@@ -1,9 +1,10 @@
 // PortCombo: the port list, "Disable" and "COM1" to "COM8".
 //
 // The item's index is the COM number: kPortDisable (0) means no port. Each item's tooltip
-// names the device that the name maps to right now (the port directory can change while
-// the program runs), so it is worked out again whenever the list opens or a tooltip is
-// asked for. GUI thread only.
+// names the device that the name maps to right now and where the mapping came from, or why
+// it cannot be opened, in which case the item is greyed; the map can change while the
+// program runs, so this is worked out again whenever the list opens or a tooltip is asked
+// for. GUI thread only.
 #pragma once
 
 #include <QComboBox>

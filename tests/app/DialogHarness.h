@@ -28,16 +28,22 @@ inline QString Latin1(std::string_view text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// A port directory for this process ($KELTROVE_PORT_DIR), where COMn can be mapped.
+// A port directory for this process ($KELTROVE_PORT_DIR), where COMn can be mapped, with
+// a lock directory and a configuration of its own, so that nothing of the machine's plays
+// a part.
 class CPortDir {
 public:
     CPortDir();
     // COMn -> `target`, replacing an earlier mapping; an empty target removes it.
     void Map(int com, const std::string& target);
     QString Path() const { return m_Dir.path(); }
+    // How many UUCP lock files there are now.
+    int LockFiles() const;
 
 private:
     QTemporaryDir m_Dir;
+    QTemporaryDir m_Locks;
+    QTemporaryDir m_Config;
 };
 
 // Records message boxes in place of showing them; answers a Yes/No box as told (Yes unless

@@ -423,7 +423,7 @@ private slots:
         // The watcher's reason, then what to do.
         const QStringList detail = QString::fromStdString(m_Log.Details().front()).split('\n');
         QCOMPARE(detail.size(), 2);
-        QVERIFY(detail[0].contains("COM1"));
+        QVERIFY(detail[0].startsWith(m_Pty->slavePath.c_str()));
         QVERIFY(!m_Dlg->Comm().IsOpen());
         QTRY_COMPARE_WITH_TIMEOUT(ThreadCount(), threadsOpen - 1, kGuardMs);  // once reaped
         QCOMPARE(PortList(*m_Dlg).currentIndex(), 1);
@@ -470,6 +470,7 @@ private slots:
         const int threads = ThreadCount();
         OpenCom1();
         QCOMPARE(ThreadCount(), threads + 1);
+        QCOMPARE(m_PortDir->LockFiles(), 1);
         m_Dlg->setResult(-1);
         if (way == "Exit") {
             Click(kIdExit);
@@ -481,6 +482,7 @@ private slots:
         QVERIFY(!m_Dlg->isVisible());
         QCOMPARE(m_Dlg->result(), int(QDialog::Rejected));
         QVERIFY(!m_Dlg->Comm().IsOpen());
+        QCOMPARE(m_PortDir->LockFiles(), 0);
         QTRY_COMPARE_WITH_TIMEOUT(ThreadCount(), threads, kGuardMs);  // once reaped
     }
 };

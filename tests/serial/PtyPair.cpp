@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <pty.h>
 
+#include <filesystem>
 #include <thread>
 
 namespace keltrove::test {
@@ -80,12 +81,27 @@ void PtyPair::SetUp() {
     char name[64] = {};
     ASSERT_EQ(::openpty(&m_nMaster, &m_nSlave, name, nullptr, nullptr), 0);
     m_strPath = name;
+    char lockDir[] = "/tmp/keltrove-locks-XXXXXX";
+    ASSERT_NE(::mkdtemp(lockDir), nullptr);
+    m_strLockDir = lockDir;
+    ::setenv("KELTROVE_LOCK_DIR", lockDir, 1);
 }
 
 void PtyPair::TearDown() {
     m_Link.Close();
     CloseFar();
     if (m_nSlave >= 0) ::close(m_nSlave);
+    EXPECT_EQ(LockFiles(), std::vector<std::string>{}) << "a lock file was left behind";
+    ::unsetenv("KELTROVE_LOCK_DIR");
+    std::filesystem::remove_all(m_strLockDir);
+}
+
+std::vector<std::string> PtyPair::LockFiles() const {
+    std::vector<std::string> names;
+    for (const auto& file : std::filesystem::directory_iterator(m_strLockDir)) {
+        names.push_back(file.path().filename().string());
+    }
+    return names;
 }
 
 void PtyPair::WriteFar(const std::vector<std::uint8_t>& bytes) const {

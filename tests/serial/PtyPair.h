@@ -69,9 +69,14 @@ protected:
     // Takes the window's side of the queue: everything held now.
     std::vector<std::uint8_t> TakeAll();
 
+    // The UUCP lock files that Open has left in the test's own lock directory.
+    std::vector<std::string> LockFiles() const;
+    std::string LockDir() const { return m_strLockDir; }
+
     int m_nMaster = -1;
     int m_nSlave = -1;  // kept open to read the port's settings while the link holds it
     std::string m_strPath;
+    std::string m_strLockDir;
     RecordingEvents m_Events;
     CSerialLink m_Link{&m_Events};
 };

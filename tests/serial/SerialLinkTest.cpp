@@ -4,13 +4,18 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <numeric>
 
 #include "LineSettings.h"
 #include "PtyPair.h"
+#include "UucpLock.h"
 
 namespace keltrove::test {
 namespace {
@@ -87,7 +92,7 @@ TEST_F(PtyPair, MissingDeviceAndNonTerminalAreRefusedWithTheReasonAndLeaveNothin
     const int fds = OpenFds();
     const std::pair<std::string, std::string> cases[] = {
         {"/dev/keltrove-no-such-port", "/dev/keltrove-no-such-port: No such file or directory"},
-        {path, std::string(path) + ": Inappropriate ioctl for device; it is not a serial port"},
+        {path, std::string(path) + ": Inappropriate ioctl for device (it is not a serial port)"},
     };
     for (const auto& [device, reason] : cases) {
         EXPECT_EQ(m_Link.Open(device, 9600, kPortId), 0);
@@ -101,28 +106,91 @@ TEST_F(PtyPair, MissingDeviceAndNonTerminalAreRefusedWithTheReasonAndLeaveNothin
 
 TEST_F(PtyPair, PortHeldByAnotherOpenIsRefusedUntilThatOneCloses) {
     ASSERT_EQ(m_Link.Open(m_strPath, 9600, kPortId), 1) << m_Link.LastError();
+    EXPECT_EQ(LockFiles(), std::vector<std::string>{CUucpLock::FileName(m_strPath)});
     CSerialLink other;
     const int fds = OpenFds();
     const int threads = Threads();
 
     EXPECT_EQ(other.Open(m_strPath, 9600, 4), 0);
-    EXPECT_THAT(other.LastError(), HasSubstr(m_strPath + ": "));
-    EXPECT_THAT(other.LastError(), HasSubstr("another program is using the port"));
+    EXPECT_THAT(other.LastError(), HasSubstr(m_strPath + " is in use by "));
     EXPECT_FALSE(other.IsOpen());
     EXPECT_EQ(OpenFds(), fds);
     EXPECT_EQ(Threads(), threads);
+
+    // Without the lock file, flock still keeps the second one out.
+    ::unsetenv("KELTROVE_LOCK_DIR");
+    ::setenv("KELTROVE_LOCK_DIR", "/nonexistent", 1);
+    EXPECT_EQ(other.Open(m_strPath, 9600, 4), 0);
+    EXPECT_THAT(other.LastError(), HasSubstr(": another program has locked it for itself"));
+    ::setenv("KELTROVE_LOCK_DIR", m_strLockDir.c_str(), 1);
 
     m_Link.Close();
     EXPECT_EQ(other.Open(m_strPath, 9600, 4), 1) << other.LastError();
 }
 
-TEST_F(PtyPair, PermissionDeniedSaysHowToGetAccess) {
-    if (::geteuid() == 0) GTEST_SKIP() << "root may open any device";
-    ASSERT_EQ(::chmod(m_strPath.c_str(), 0), 0);
+// Another program holds the port's lock file the way minicom and CuteCom do: the port is
+// refused with its name; once it has ended, its lock is stale and taken over.
+TEST_F(PtyPair, ALockFileOfALiveProgramRefusesThePortAndAStaleOneIsTakenOver) {
+    const std::string lock = m_strLockDir + "/" + CUucpLock::FileName(m_strPath);
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t holder = ::fork();
+    if (holder == 0) {
+        std::FILE* file = std::fopen(lock.c_str(), "w");
+        std::fprintf(file, "%10d\n", static_cast<int>(::getpid()));
+        std::fclose(file);
+        (void)::write(ready[1], "x", 1);
+        ::pause();
+        ::_exit(0);
+    }
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    ::close(ready[0]);
+    ::close(ready[1]);
+
     EXPECT_EQ(m_Link.Open(m_strPath, 9600, kPortId), 0);
-    EXPECT_EQ(m_Link.LastError(), m_strPath +
-                                      ": Permission denied; add the user to the group that owns "
-                                      "the device (usually dialout), then log in again");
+    EXPECT_EQ(m_Link.LastError(), m_strPath + " is in use by serial_tests (pid " +
+                                      std::to_string(holder) + "); close it there first");
+    ::kill(holder, SIGKILL);
+    ::waitpid(holder, nullptr, 0);
+    ASSERT_EQ(m_Link.Open(m_strPath, 9600, kPortId), 1) << m_Link.LastError();
+    std::ifstream taken(lock);
+    long pid = 0;
+    taken >> pid;
+    EXPECT_EQ(pid, ::getpid());
+}
+
+// Root may open anything, so the refusal is tried as nobody, in a child.
+TEST_F(PtyPair, PermissionDeniedSaysWhatWouldHelp) {
+    const auto openAsNobody = [&] {
+        int out[2];
+        if (::pipe(out) != 0) return std::string("pipe failed");
+        const pid_t child = ::fork();
+        if (child == 0) {
+            std::string reason = "could not become nobody";
+            if (::geteuid() != 0 || (::setgid(65534) == 0 && ::setuid(65534) == 0)) {
+                CSerialLink link;
+                reason = link.Open(m_strPath, 9600, kPortId) == 1 ? "opened" : link.LastError();
+            }
+            (void)::write(out[1], reason.data(), reason.size());
+            ::_exit(0);
+        }
+        ::close(out[1]);
+        std::string reason(512, '\0');
+        const ssize_t size = ::read(out[0], reason.data(), reason.size());
+        ::close(out[0]);
+        ::waitpid(child, nullptr, 0);
+        reason.resize(size > 0 ? static_cast<std::size_t>(size) : 0);
+        return reason;
+    };
+    ASSERT_EQ(::chown(m_strPath.c_str(), 0, 5), ::geteuid() == 0 ? 0 : -1);
+    ASSERT_EQ(::chmod(m_strPath.c_str(), 0600), 0);
+    EXPECT_EQ(openAsNobody(), m_strPath +
+                                  ": Permission denied; only root or its owner root may "
+                                  "use it (mode 0600), so joining a group will not help");
+    ASSERT_EQ(::chmod(m_strPath.c_str(), 0660), 0);
+    EXPECT_THAT(openAsNobody(), HasSubstr(": Permission denied; the group tty may use it: join it "
+                                          "(sudo adduser $USER tty), then log in again"));
 }
 
 TEST_F(PtyPair, BurstsReachTheQueueInOrderWithOneNotificationPerWakeUp) {
@@ -257,8 +325,9 @@ TEST_F(PtyPair, WatcherThatCannotStartIsReportedAndNothingStaysOpen) {
     ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &saved), 0);
 
     EXPECT_EQ(opened, 0);
-    EXPECT_EQ(m_Link.LastError(), "Error while creating ThreadWatchComm, " + m_strPath + " (" +
-                                      m_strPath + ": Too many open files)");
+    EXPECT_EQ(m_Link.LastError(), "Error while creating ThreadWatchComm, " + m_strPath +
+                                      " (cannot make its wake-up descriptor: Too many open files "
+                                      "(the program has too many files open))");
     EXPECT_EQ(m_Events.Snapshot().order, "");
     EXPECT_FALSE(m_Link.IsOpen());
     EXPECT_EQ(OpenFds(), fds);
@@ -299,7 +368,7 @@ TEST_F(PtyPair, ComNameOpensItsEntryInThePortDirectory) {
     ::unlink(entry.c_str());
     ::rmdir(dir);
     ASSERT_EQ(opened, 1) << m_Link.LastError();
-    EXPECT_EQ(m_Link.DevicePath(), entry);
+    EXPECT_EQ(m_Link.DevicePath(), m_strPath);
     WriteFar({0x01});
     ASSERT_TRUE(m_Events.WaitForNotifications(1));
     EXPECT_EQ(m_Events.Snapshot().notified, std::vector<std::uint16_t>{3});

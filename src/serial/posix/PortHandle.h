@@ -1,17 +1,24 @@
 // PortHandle: what CSerialLink holds of an open port on POSIX.
 //
-// The descriptor, and the line settings the port had before Open, which Close puts back.
-// Owned by the link's thread (the window's); the watcher only reads the descriptor while
-// the link is open. Plain data, no failures.
+// The descriptor, the UUCP lock file taken for the device, and the line settings the port
+// had before Open, which Close puts back. Owned by the link's thread (the window's); the
+// watcher only reads the descriptor while the link is open. No failures.
 #pragma once
 
 #include <termios.h>
 
 #include "UniqueFd.h"
+#include "UucpLock.h"
 
 namespace keltrove {
 
-using PortHandle = UniqueFd;
+struct PortHandle {
+    UniqueFd fd;
+    CUucpLock lock;
+
+    bool IsValid() const { return fd.IsValid(); }
+    int Get() const { return fd.Get(); }
+};
 
 struct SavedLine {
     termios settings{};

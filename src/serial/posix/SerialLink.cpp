@@ -1,18 +1,22 @@
 #include "SerialLink.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <optional>
 #include <utility>
 
 #include "LineSettings.h"
-#include "PortNames.h"
+#include "PortMap.h"
 #include "SystemError.h"
 
 namespace keltrove {
@@ -43,6 +47,24 @@ bool WaitForRoom(int fd, const std::optional<Clock::time_point>& deadline) {
     }
 }
 
+// What would let the user open `device` after `error`; empty when nothing would.
+std::string AccessHint(const std::string& device, int error) {
+    if (error != EACCES && error != EPERM) return {};
+    struct stat info {};
+    if (::stat(device.c_str(), &info) != 0) return {};
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07777));
+    const group* owners = ::getgrgid(info.st_gid);
+    if ((info.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP) && owners != nullptr) {
+        const std::string name = owners->gr_name;
+        return "; the group " + name + " may use it: join it (sudo adduser $USER " + name +
+               "), then log in again";
+    }
+    const passwd* owner = ::getpwuid(info.st_uid);
+    return std::string("; only root or its owner ") + (owner != nullptr ? owner->pw_name : "?") +
+           " may use it (mode " + mode + "), so joining a group will not help";
+}
+
 }  // namespace
 
 CSerialLink::CSerialLink(ILinkEvents* events) : m_pEvents(events) {}
@@ -64,13 +86,13 @@ int CSerialLink::Open(const std::string& name, std::uint32_t baud, std::uint16_t
     Close();  // at most one port, and so one watcher, per object
     m_wPortTag = portId;
     m_strDevice = name;
-    m_strDevicePath = ResolvePortName(name);
+    m_strDevicePath.clear();
     m_strLastError.clear();
 
     if (!SpeedFromBaud(baud)) {
-        return Fail(m_strDevicePath + ": unsupported baud rate " + std::to_string(baud));
+        return Fail(name + ": unsupported baud rate " + std::to_string(baud));
     }
-    UniqueFd port = OpenExclusive();
+    PortHandle port = OpenExclusive();
     if (!port.IsValid()) return 0;
     if (::tcgetattr(port.Get(), &m_Original.settings) != 0) {
         return Fail(DescribeSystemError(m_strDevicePath, errno, "cannot read the line settings"));
@@ -83,33 +105,53 @@ int CSerialLink::Open(const std::string& name, std::uint32_t baud, std::uint16_t
     ::tcflush(m_hPort.Get(), TCIOFLUSH);  // bytes from before Open are not ours
 
     m_bLinkUp.store(true, std::memory_order_release);
-    if (const int error = m_Watcher.Start(*this, m_pEvents); error != 0) {
+    if (std::string failed = m_Watcher.Start(*this, m_pEvents); !failed.empty()) {
         Close();
-        return Fail("Error while creating ThreadWatchComm, " + m_strDevice + " (" +
-                    DescribeSystemError(m_strDevicePath, error) + ")");
+        return Fail("Error while creating ThreadWatchComm, " + m_strDevice + " (" + failed + ")");
     }
     return 1;
 }
 
-UniqueFd CSerialLink::OpenExclusive() {
+PortHandle CSerialLink::OpenExclusive() {
+    const PortMapping mapping = MapPort(m_strDevice);
+    if (!mapping.problem.empty()) {
+        Fail(mapping.problem);
+        return {};
+    }
+    m_strDevicePath = mapping.device;
+    const std::string shown = DescribeMapping(mapping);
+    PortHandle port;
+    // Before the open, which may already change the modem lines of a port in use.
+    if (std::string refused =
+            port.lock.Take(mapping.device, m_strDevice == mapping.device
+                                               ? m_strDevice
+                                               : m_strDevice + " (" + mapping.device + ")");
+        !refused.empty()) {
+        Fail(std::move(refused));
+        return {};
+    }
     // O_NONBLOCK: neither open() nor I/O waits for carrier; the watcher waits in poll().
-    UniqueFd port(::open(m_strDevicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-    if (!port.IsValid()) {
-        Fail(DescribeSystemError(m_strDevicePath, errno));
+    port.fd.Reset(::open(mapping.OpenPath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!port.fd.IsValid()) {
+        const int error = errno;
+        Fail(shown + ": " + SystemMessage(error) + AccessHint(mapping.device, error));
         return {};
     }
     if (!::isatty(port.Get())) {
-        Fail(DescribeSystemError(m_strDevicePath, errno));
+        Fail(shown + ": " + SystemMessage(ENOTTY));
         return {};
     }
     // The lock keeps out programs that lock ports, root included; TIOCEXCL keeps out any
     // later open() except root's.
     if (::flock(port.Get(), LOCK_EX | LOCK_NB) != 0) {
-        Fail(DescribeSystemError(m_strDevicePath, errno));
+        const int error = errno;
+        Fail(shown + ": " +
+             (error == EWOULDBLOCK ? "another program has locked it for itself"
+                                   : SystemMessage(error)));
         return {};
     }
     if (::ioctl(port.Get(), TIOCEXCL) != 0) {
-        Fail(DescribeSystemError(m_strDevicePath, errno, "cannot take the port"));
+        Fail(shown + ": cannot take the port for this program alone: " + SystemMessage(errno));
         return {};
     }
     return port;
@@ -142,7 +184,7 @@ void CSerialLink::Close() {
     ::tcflush(port, TCIOFLUSH);
     if (m_Original.saved) ::tcsetattr(port, TCSANOW, &m_Original.settings);
     ::ioctl(port, TIOCNXCL);
-    m_hPort.Reset();  // also releases the flock
+    m_hPort = PortHandle();  // also releases the flock and removes the lock file
     m_Original.saved = false;
 }
 
@@ -188,7 +230,7 @@ std::uint32_t CSerialLink::ReadPort(std::uint8_t* buffer, std::uint32_t size,
         if (n < 0 && errno == EAGAIN) return 0;
         // Bytes were announced but none came: end of file, the device is gone.
         if (failure != nullptr) {
-            *failure = n == 0 ? m_strDevicePath + ": end of file"
+            *failure = n == 0 ? m_strDevicePath + ": the device hung up"
                               : DescribeSystemError(m_strDevicePath, errno);
         }
         return 0;

@@ -1,24 +1,30 @@
 #include "SystemError.h"
 
-#include <cerrno>
 #include <system_error>
 
 namespace keltrove {
 
 namespace {
 
-// What the user can do about `error`; empty when there is nothing to say.
-std::string_view HintFor(int error) {
+// What the system's words mean to someone at a serial port; empty when they are plain.
+std::string_view PlainWords(int error) {
     switch (error) {
-        case EACCES:
-        case EPERM:
-            return "add the user to the group that owns the device (usually dialout), "
-                   "then log in again";
-        case EBUSY:        // open() of a port another program holds with TIOCEXCL
-        case EWOULDBLOCK:  // flock() of a port another program has locked
-            return "another program is using the port";
         case ENOTTY:
             return "it is not a serial port";
+        case EAGAIN:
+            return "the device is busy; try again";
+        case EIO:
+            return "the device stopped answering; it may have been unplugged";
+        case ENXIO:
+        case ENODEV:
+            return "the device is not there; it may have been unplugged";
+        case EBUSY:
+            return "another program is using it";
+        case ELOOP:
+            return "a symbolic link leads round in a loop";
+        case EMFILE:
+        case ENFILE:
+            return "the program has too many files open";
         default:
             return {};
     }
@@ -26,20 +32,25 @@ std::string_view HintFor(int error) {
 
 }  // namespace
 
-std::string DescribeSystemError(std::string_view device, int error, std::string_view what) {
-    std::string reason(device);
-    reason += ": ";
-    if (!what.empty()) {
-        reason += what;
-        reason += ": ";
-    }
+std::string SystemMessage(int error) {
     // generic_category's message is thread-safe, unlike strerror().
-    reason += std::generic_category().message(error);
-    if (const std::string_view hint = HintFor(error); !hint.empty()) {
-        reason += "; ";
-        reason += hint;
+    std::string text = std::generic_category().message(error);
+    if (const std::string_view plain = PlainWords(error); !plain.empty()) {
+        text += " (";
+        text += plain;
+        text += ")";
     }
-    return reason;
+    return text;
+}
+
+std::string DescribeSystemError(std::string_view object, int error, std::string_view what) {
+    std::string text(object);
+    text += ": ";
+    if (!what.empty()) {
+        text += what;
+        text += ": ";
+    }
+    return text + SystemMessage(error);
 }
 
 }  // namespace keltrove

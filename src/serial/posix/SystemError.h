@@ -1,18 +1,30 @@
-// SystemError: turns the errno of a failed call into the reason a user reads.
+// SystemError: the errno of a failed call, as the text a user reads, and the EINTR retry.
 //
-// The reason names the device and the system's message, "/dev/ttyS2: No such file or
-// directory", and for the failures a user can fix it says how. Callers pass errno on the
+// The text names the object and the system's message, "/dev/ttyS2: No such file or
+// directory", and, where the system's words are jargon, says in plain words what they mean
+// ("Inappropriate ioctl for device (it is not a serial port)"). Callers pass errno on the
 // line of the call that failed, before anything else can change it. Callable from any
 // thread.
 #pragma once
 
+#include <cerrno>
 #include <string>
 #include <string_view>
 
 namespace keltrove {
 
-// "<device>: <message>", or "<device>: <what>: <message>" when `what` is given, followed by
-// a hint for permission denied (join the device's group) and for a port in use.
-std::string DescribeSystemError(std::string_view device, int error, std::string_view what = {});
+// "<object>: <message>", or "<object>: <what>: <message>" when `what` is given.
+std::string DescribeSystemError(std::string_view object, int error, std::string_view what = {});
+
+// The system's message for `error`, followed by plain words where it is jargon.
+std::string SystemMessage(int error);
+
+// Runs `call` again while it fails with EINTR; returns its last result.
+template <typename Call>
+auto RetryOnEintr(Call call) {
+    auto result = call();
+    while (result == -1 && errno == EINTR) result = call();
+    return result;
+}
 
 }  // namespace keltrove

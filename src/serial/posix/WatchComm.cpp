@@ -37,9 +37,9 @@ std::string LostReason(const std::string& device, short revents) {
 
 }  // namespace
 
-int CWatchComm::Start(CSerialLink& link, ILinkEvents* events) {
+std::string CWatchComm::Start(CSerialLink& link, ILinkEvents* events) {
     UniqueFd wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
-    if (!wake.IsValid()) return errno;
+    if (!wake.IsValid()) return "cannot make its wake-up descriptor: " + SystemMessage(errno);
     const int wakeFd = wake.Get();
     m_WakeFd = std::move(wake);
     m_bRunning.store(true, std::memory_order_release);
@@ -48,9 +48,9 @@ int CWatchComm::Start(CSerialLink& link, ILinkEvents* events) {
     } catch (const std::system_error& error) {
         m_bRunning.store(false, std::memory_order_release);
         m_WakeFd.Reset();
-        return error.code().value();
+        return "cannot start its thread: " + SystemMessage(error.code().value());
     }
-    return 0;
+    return {};
 }
 
 void CWatchComm::Stop() {

@@ -30,9 +30,10 @@ public:
     ~CWatchComm() { Stop(); }
 
     // Starts watching `link`, whose port is open and set up and whose m_bLinkUp is set.
-    // Returns 0, or the errno of the step that failed (eventfd, thread creation), in which
-    // case nothing is left running or open. At most one watcher: Stop the last one first.
-    int Start(CSerialLink& link, ILinkEvents* events);
+    // Returns "", or what failed and why ("cannot make its wake-up descriptor: Too many
+    // open files ..."), in which case nothing is left running or open. At most one watcher:
+    // Stop the last one first.
+    std::string Start(CSerialLink& link, ILinkEvents* events);
 
     // Wakes the watcher and returns after it has ended. The caller clears the link's
     // m_bLinkUp first. Does nothing when no watcher was started.

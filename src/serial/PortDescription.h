@@ -1,0 +1,21 @@
+// PortDescription: what a port name stands for, in words, for the port list's tooltips and
+// `keltrove-cli ports`.
+//
+// On Linux it follows the COM map (PortMap.h) and says which place the mapping came from;
+// on Windows the names are the system's own. Reads the system's state now, since a device
+// can come and go while the program runs. Callable from any thread; never fails.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace keltrove {
+
+struct PortDescription {
+    std::string chain;    // "COM1 → /dev/serial/by-id/usb-... → /dev/ttyUSB0 (your map)"
+    std::string problem;  // why it cannot be opened now; empty when it can
+};
+
+PortDescription DescribePort(std::string_view name);
+
+}  // namespace keltrove

@@ -1,0 +1,12 @@
+#include "PortDescription.h"
+
+#include "PortMap.h"
+
+namespace keltrove {
+
+PortDescription DescribePort(std::string_view name) {
+    const PortMapping mapping = MapPort(name);
+    return {DescribeMapping(mapping), mapping.problem};
+}
+
+}  // namespace keltrove
