@@ -51,37 +51,6 @@ std::vector<Frame> DefaultReports() {
     return CDeviceModel(DefaultTable()).Handle(kRead).replies;
 }
 
-std::string Lines(int count) {
-    std::string text;
-    for (int i = 1; i <= count; ++i) text += std::to_string(i) + "\n";
-    return text;
-}
-
-TEST(DeviceTable, ParsesAFileAndNamesTheLineOfEachMistake) {
-    // CRLF lines, and the empty lines an editor leaves at the end.
-    const TableParse parsed = ParseTable("7\r\nA1\n" + Lines(30) + "\r\n\n");
-    ASSERT_TRUE(parsed.table) << parsed.error.message;
-    EXPECT_EQ((*parsed.table)[0], Value("0007"));
-    EXPECT_EQ((*parsed.table)[1], Value("00A1"));
-    EXPECT_EQ((*parsed.table)[31], Value("0030"));
-
-    const std::tuple<std::string, int, std::string_view> cases[] = {
-        {"", 1, "ends after 0 values"},
-        {Lines(31), 32, "ends after 31 values"},
-        {Lines(33), 33, "more than 32"},
-        {Lines(2) + "\n" + Lines(29), 3, "empty line"},
-        {Lines(4) + "12345\n" + Lines(27), 5, "longer than 4"},
-        {Lines(6) + "1\t2\n" + Lines(25), 7, "(0x09)"},
-        {Lines(6) + "\xc3\xa9\n" + Lines(25), 7, "(0xc3)"},
-    };
-    for (const auto& [text, line, says] : cases) {
-        const TableParse failed = ParseTable(text);
-        EXPECT_FALSE(failed.table);
-        EXPECT_EQ(failed.error.line, line) << failed.error.message;
-        EXPECT_NE(failed.error.message.find(says), std::string::npos) << failed.error.message;
-    }
-}
-
 TEST(DeviceModel, WriteStoresTheEntriesItSentOnlyAtWriteEnd) {
     CDeviceModel model(DefaultTable());
     EXPECT_EQ(model.Handle(Entry(3, "1234")).reason, IgnoreReason::NoWriteUnderWay);

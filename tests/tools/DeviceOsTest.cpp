@@ -1,20 +1,31 @@
 // The port entry, and the real keltrove-device run until it exits, each in a port directory
 // of its own. `timeout` only turns a simulator that wrongly keeps running into a failure.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
+#include "DeviceModel.h"
+#include "DeviceTable.h"
 #include "PortEntry.h"
+#include "PortMap.h"
 
 namespace keltrove::device {
 namespace {
 
 namespace fs = std::filesystem;
+
+const Frame kReadRequest{0x01, 0x40, 0x30, 0x30, 0x30, 0x30, 0x30, 0x03};
 
 class PortDir : public ::testing::Test {
 protected:
@@ -75,8 +86,17 @@ TEST_F(PortDir, EntryTakesOverAStaleLinkButNothingElse) {
     EXPECT_THROW(CPortEntry(m_Dir, "COM3"), CPortRefused);
     EXPECT_TRUE(fs::is_regular_file(m_Dir + "/COM3"));
 
-    fs::permissions(m_Dir, fs::perms::all);
-    EXPECT_THROW(CPortEntry(m_Dir, "COM4"), CPortRefused);
+    // The window and keltrove-cli would ignore a directory that others may change, so the
+    // simulator must not plug in there either: they decide by the same rule.
+    PortPlaces places;
+    places.maps = {{PortPlace::Environment, m_Dir}};
+    ASSERT_EQ(MapPort("COM3", places).problem, "");
+    for (const fs::perms others : {fs::perms::group_write, fs::perms::others_write}) {
+        fs::permissions(m_Dir, others, fs::perm_options::add);
+        EXPECT_THROW(CPortEntry(m_Dir, "COM4"), CPortRefused);
+        EXPECT_NE(MapPort("COM3", places).problem, "");
+        fs::permissions(m_Dir, others, fs::perm_options::remove);
+    }
 }
 
 TEST_F(PortDir, SimulatorRefusesANameThatIsHeld) {
@@ -87,11 +107,69 @@ TEST_F(PortDir, SimulatorRefusesANameThatIsHeld) {
     EXPECT_EQ(fs::read_symlink(m_Dir + "/COM1"), "/dev/pts/5");
 }
 
-TEST_F(PortDir, SimulatorRefusesABadTableWithItsLineNumber) {
-    std::ofstream(m_Dir + "/table.txt") << "1\n\n3\n";
+// A bad table names its lines, quotes the file without letting it drive the terminal,
+// and nothing that is not a regular file is read (a FIFO with no writer would hang).
+TEST_F(PortDir, SimulatorRefusesABadTableSafely) {
+    std::ofstream(m_Dir + "/table.txt") << "1 0101\n2 12345\n3 \x1b]0;X\x07\n";
     EXPECT_EQ(Run("--table '" + m_Dir + "/table.txt'"), 2);
-    EXPECT_NE(m_Log.find("table.txt:2: empty line"), std::string::npos) << m_Log;
+    EXPECT_NE(m_Log.find("table.txt:2: entry 2: the value \"12345\" is longer"), std::string::npos)
+        << m_Log;
+    EXPECT_NE(m_Log.find("table.txt:3: entry 3: a control character stands in the value; write "
+                         "it as \\x1B"),
+              std::string::npos)
+        << m_Log;
+    EXPECT_EQ(m_Log.find('\x1b'), std::string::npos);
     EXPECT_FALSE(fs::exists(fs::symlink_status(m_Dir + "/COM1")));
+
+    ASSERT_EQ(::mkfifo((m_Dir + "/fifo").c_str(), 0600), 0);
+    EXPECT_EQ(Run("--table '" + m_Dir + "/fifo'"), 2);
+    EXPECT_NE(m_Log.find("fifo: is a FIFO (a named pipe), not a file"), std::string::npos) << m_Log;
+    EXPECT_EQ(Run("--table '" + m_Dir + "'"), 2);
+    EXPECT_NE(m_Log.find(": is a directory, not a file"), std::string::npos) << m_Log;
+}
+
+// Started with its standard streams closed, the simulator must not log into its lock file
+// or onto the line.
+TEST_F(PortDir, SimulatorWithClosedStreamsKeepsTheLineClean) {
+    const pid_t device = ::fork();
+    if (device == 0) {
+        for (int fd = 0; fd <= 2; ++fd) ::close(fd);
+        ::execl(KELTROVE_DEVICE_BINARY, KELTROVE_DEVICE_BINARY, "--port-dir", m_Dir.c_str(),
+                static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    const std::string link = m_Dir + "/COM1";
+    const auto guard = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!fs::exists(link) && std::chrono::steady_clock::now() < guard) {
+        std::this_thread::sleep_for(
+            std::chrono::milliseconds(5));  // no other sign: stdout is closed
+    }
+    const int port = ::open(link.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(port, 0);
+    const std::uint8_t request[8] = {0x01, 0x40, 0x30, 0x30, 0x30, 0x30, 0x30, 0x03};
+    ASSERT_EQ(::write(port, request, 8), 8);
+    std::vector<std::uint8_t> answer(32 * 8 + 1);
+    std::size_t got = 0;
+    pollfd far{port, POLLIN, 0};
+    // One byte more than the answer: anything the log put on the line would show there.
+    while (::poll(&far, 1, got < 256 ? 10000 : 300) == 1 && got < answer.size()) {
+        const ssize_t n = ::read(port, answer.data() + got, answer.size() - got);
+        if (n <= 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    ::close(port);
+    EXPECT_EQ(got, 256u);
+    answer.resize(got);
+    std::vector<std::uint8_t> expected;
+    for (const Frame& report : CDeviceModel(DefaultTable()).Handle(kReadRequest).replies) {
+        expected.insert(expected.end(), report.begin(), report.end());
+    }
+    EXPECT_EQ(answer, expected);
+    std::ostringstream lock;
+    lock << std::ifstream(m_Dir + "/.COM1.lock").rdbuf();
+    EXPECT_EQ(lock.str(), std::to_string(device) + "\n");
+    ::kill(device, SIGTERM);
+    ::waitpid(device, nullptr, 0);
 }
 
 }  // namespace

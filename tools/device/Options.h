@@ -1,18 +1,16 @@
-// Options: the command line of keltrove-device.
+// Options: the command line of keltrove-device, parsed with CLI11.
 //
-//   keltrove-device [--as COMn] [--table FILE] [--baud N] [--seed N]
+//   keltrove-device [--as COMn] [--port-dir DIR] [--table FILE] [--baud N] [--seed N]
 //                   [--silent] [--reply-gap MS] [--burst | --split] [--noise]
 //                   [--hangup-after N] [--help]
 //
-// Values go in the next argument or after "=". Pure, callable from any thread. A bad
-// command line gives Kind::Error with a message that names the argument; nothing throws.
+// Callable from any thread. A bad command line gives Kind::Error with CLI11's message,
+// which names the argument; --help gives Kind::Help with the text to print.
 #pragma once
 
 #include <cstdint>
 #include <optional>
-#include <span>
 #include <string>
-#include <string_view>
 
 #include "DeviceSession.h"
 
@@ -20,6 +18,7 @@ namespace keltrove::device {
 
 struct DeviceOptions {
     std::string portName = "COM1";
+    std::string portDir;  // where to plug in: --port-dir, else $KELTROVE_PORT_DIR
     std::optional<std::string> tableFile;
     std::optional<std::uint32_t> seed;  // for --split and --noise; random when absent
     SessionOptions session;
@@ -29,12 +28,9 @@ struct CommandLine {
     enum class Kind { Run, Help, Error };
     Kind kind = Kind::Run;
     DeviceOptions options;
-    std::string error;  // Kind::Error
+    std::string text;  // the help, or the error
 };
 
-CommandLine ParseCommandLine(std::span<const std::string_view> args);
-
-// The --help text, with the default table.
-std::string UsageText();
+CommandLine ParseCommandLine(int argc, const char* const* argv);
 
 }  // namespace keltrove::device

@@ -9,6 +9,7 @@
 #include <array>
 
 #include "OsError.h"
+#include "PortMap.h"
 
 namespace keltrove::device {
 
@@ -28,10 +29,10 @@ void MakeDirectories(const std::string& path) {
         throw CSystemError("mkdir", path, errno);
 }
 
-// The link's target, or "" when `path` is no link.
-std::string ReadLink(const std::string& path) {
+// The link's target, or "" when `name` is no link.
+std::string ReadLinkAt(int dir, const std::string& name) {
     std::array<char, PATH_MAX> target{};
-    const ssize_t size = ::readlink(path.c_str(), target.data(), target.size() - 1);
+    const ssize_t size = ::readlinkat(dir, name.c_str(), target.data(), target.size() - 1);
     if (size < 0) return {};
     return std::string(target.data(), static_cast<std::size_t>(size));
 }
@@ -42,39 +43,44 @@ CPortEntry::CPortEntry(std::string directory, std::string name)
     : m_strDirectory(std::move(directory)),
       m_strName(std::move(name)),
       m_strLink(m_strDirectory + "/" + m_strName),
-      m_strLockPath(m_strDirectory + "/." + m_strName + ".lock") {
+      m_strLockName("." + m_strName + ".lock") {
     PrepareDirectory();
     Lock();
     CheckExistingLink();
 }
 
 CPortEntry::~CPortEntry() {
-    if (!m_strTarget.empty() && ReadLink(m_strLink) == m_strTarget) ::unlink(m_strLink.c_str());
+    if (!m_strTarget.empty() && ReadLinkAt(m_Dir.Get(), m_strName) == m_strTarget) {
+        ::unlinkat(m_Dir.Get(), m_strName.c_str(), 0);
+    }
     // Safe while still locked: whoever opened the old file meanwhile sees it is gone (Lock).
-    ::unlink(m_strLockPath.c_str());
+    ::unlinkat(m_Dir.Get(), m_strLockName.c_str(), 0);
 }
 
-void CPortEntry::PrepareDirectory() const {
+// Everything after this goes through the descriptor checked here, so the directory cannot
+// be swapped for another between the check and the link.
+void CPortEntry::PrepareDirectory() {
     MakeDirectories(m_strDirectory);
-    struct stat info {};
-    if (::stat(m_strDirectory.c_str(), &info) != 0)
-        throw CSystemError("stat", m_strDirectory, errno);
-    if (!S_ISDIR(info.st_mode)) throw CSystemError("port directory", m_strDirectory, ENOTDIR);
-    if (info.st_uid != ::geteuid() || (info.st_mode & S_IWOTH) != 0) {
-        throw CPortRefused("port directory " + m_strDirectory +
-                           " belongs to another user or is writable by anyone; refusing to use "
-                           "it (set KELTROVE_PORT_DIR to a directory of your own)");
+    m_Dir.Reset(::open(m_strDirectory.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!m_Dir.IsValid()) throw CSystemError("open", m_strDirectory, errno);
+    if (const std::string distrust = DirectoryDistrust(m_Dir.Get(), m_strDirectory);
+        !distrust.empty()) {
+        throw CPortRefused("port directory " + m_strDirectory + " " + distrust +
+                           ", so Keltrove would not use it; refusing to plug in there (set "
+                           "KELTROVE_PORT_DIR, or give --port-dir, a directory of your own)");
     }
 }
 
 void CPortEntry::Lock() {
+    const std::string lockPath = m_strDirectory + "/" + m_strLockName;
     for (;;) {
         UniqueFd lock(RetryOnEintr([&] {
-            return ::open(m_strLockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+            return ::openat(m_Dir.Get(), m_strLockName.c_str(),
+                            O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
         }));
-        if (!lock.IsValid()) throw CSystemError("open", m_strLockPath, errno);
+        if (!lock.IsValid()) throw CSystemError("open", lockPath, errno);
         if (RetryOnEintr([&] { return ::flock(lock.Get(), LOCK_EX | LOCK_NB); }) != 0) {
-            if (errno != EWOULDBLOCK) throw CSystemError("flock", m_strLockPath, errno);
+            if (errno != EWOULDBLOCK) throw CSystemError("flock", lockPath, errno);
             throw CPortRefused(m_strName + " is already held by a running keltrove-device" +
                                HolderPid() + " in " + m_strDirectory +
                                "; stop it, or choose another name with --as");
@@ -83,15 +89,15 @@ void CPortEntry::Lock() {
         // is on a file nobody else will look at, and we must try again with the new one.
         struct stat locked {
         }, current{};
-        if (::fstat(lock.Get(), &locked) != 0) throw CSystemError("fstat", m_strLockPath, errno);
-        if (::stat(m_strLockPath.c_str(), &current) != 0 || locked.st_ino != current.st_ino ||
-            locked.st_dev != current.st_dev) {
+        if (::fstat(lock.Get(), &locked) != 0) throw CSystemError("fstat", lockPath, errno);
+        if (::fstatat(m_Dir.Get(), m_strLockName.c_str(), &current, AT_SYMLINK_NOFOLLOW) != 0 ||
+            locked.st_ino != current.st_ino || locked.st_dev != current.st_dev) {
             continue;
         }
         const std::string pid = std::to_string(::getpid()) + "\n";
-        if (::ftruncate(lock.Get(), 0) != 0) throw CSystemError("ftruncate", m_strLockPath, errno);
+        if (::ftruncate(lock.Get(), 0) != 0) throw CSystemError("ftruncate", lockPath, errno);
         if (::pwrite(lock.Get(), pid.data(), pid.size(), 0) < 0) {
-            throw CSystemError("pwrite", m_strLockPath, errno);
+            throw CSystemError("pwrite", lockPath, errno);
         }
         m_Lock = std::move(lock);
         return;
@@ -100,7 +106,7 @@ void CPortEntry::Lock() {
 
 // " (pid 1234)", from the lock file, or "" when it cannot be read.
 std::string CPortEntry::HolderPid() const {
-    UniqueFd file(::open(m_strLockPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    UniqueFd file(::openat(m_Dir.Get(), m_strLockName.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
     std::array<char, 32> text{};
     const ssize_t size = file.IsValid() ? ::read(file.Get(), text.data(), text.size() - 1) : -1;
     std::string pid(text.data(), size > 0 ? static_cast<std::size_t>(size) : 0);
@@ -110,7 +116,7 @@ std::string CPortEntry::HolderPid() const {
 
 void CPortEntry::CheckExistingLink() const {
     struct stat info {};
-    if (::lstat(m_strLink.c_str(), &info) != 0) {
+    if (::fstatat(m_Dir.Get(), m_strName.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
         if (errno == ENOENT) return;
         throw CSystemError("lstat", m_strLink, errno);
     }
@@ -118,22 +124,22 @@ void CPortEntry::CheckExistingLink() const {
         throw CPortRefused(m_strLink + " exists and is not a link; choose another name with --as");
     }
     // The lock is ours, so a link to a pty was left by a simulator that is gone.
-    const std::string target = ReadLink(m_strLink);
+    const std::string target = ReadLinkAt(m_Dir.Get(), m_strName);
     if (target.starts_with("/dev/pts/")) return;
     throw CPortRefused(m_strLink + " points at " + target +
                        ", which is not a simulator's port; choose another name with --as");
 }
 
 void CPortEntry::PointAt(const std::string& target) {
-    const std::string temporary = m_strDirectory + "/." + m_strName + ".new";
-    ::unlink(temporary.c_str());  // a leftover of a simulator that died right here
-    if (::symlink(target.c_str(), temporary.c_str()) != 0) {
-        throw CSystemError("symlink", temporary, errno);
+    const std::string temporary = "." + m_strName + ".new";
+    ::unlinkat(m_Dir.Get(), temporary.c_str(), 0);  // left by a simulator that died right here
+    if (::symlinkat(target.c_str(), m_Dir.Get(), temporary.c_str()) != 0) {
+        throw CSystemError("symlink", m_strDirectory + "/" + temporary, errno);
     }
-    if (::rename(temporary.c_str(), m_strLink.c_str()) != 0) {
+    if (::renameat(m_Dir.Get(), temporary.c_str(), m_Dir.Get(), m_strName.c_str()) != 0) {
         const int error = errno;
-        ::unlink(temporary.c_str());
-        throw CSystemError("rename", temporary + " to " + m_strLink, error);
+        ::unlinkat(m_Dir.Get(), temporary.c_str(), 0);
+        throw CSystemError("rename", m_strDirectory + "/" + temporary + " to " + m_strLink, error);
     }
     m_strTarget = target;
 }

@@ -6,8 +6,8 @@
 // and the entry that a killed one left behind is stale and taken over. An existing COMn
 // that is not a link to a pty under /dev/pts is not a simulator's (such as a USB adapter the
 // user mapped there) and is never replaced. The directory is created, mode 0700, when it
-// is missing, and refused when it belongs to another user or anyone may write to it: Keltrove
-// opens whatever its links point at.
+// is missing, and refused by the same rule by which Keltrove trusts a port map (PortMap.h):
+// Keltrove opens whatever its links point at.
 //
 // The destructor removes the link, if it still points at this simulator's pty, and the lock
 // file. One thread. Failures throw CPortRefused (the name is not ours to take; the message
@@ -40,7 +40,7 @@ public:
     const std::string& LinkPath() const { return m_strLink; }
 
 private:
-    void PrepareDirectory() const;
+    void PrepareDirectory();
     void Lock();
     void CheckExistingLink() const;
     std::string HolderPid() const;
@@ -48,8 +48,9 @@ private:
     std::string m_strDirectory;
     std::string m_strName;
     std::string m_strLink;
-    std::string m_strLockPath;
-    std::string m_strTarget;  // what the link points at once PointAt ran
+    std::string m_strLockName;  // .COMn.lock, beside the link
+    std::string m_strTarget;    // what the link points at once PointAt ran
+    UniqueFd m_Dir;             // the checked directory; every name is taken relative to it
     UniqueFd m_Lock;
 };
 

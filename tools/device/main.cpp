@@ -1,4 +1,7 @@
 // keltrove-device: the DERID panel device, simulated on a pseudo-terminal. See --help.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <csignal>
 #include <cstdio>
 #include <random>
@@ -8,8 +11,8 @@
 #include "DeviceServer.h"
 #include "DeviceTable.h"
 #include "Options.h"
-#include "PortNames.h"
 #include "StderrLog.h"
+#include "TableFiles.h"
 
 using namespace keltrove::device;
 
@@ -22,6 +25,16 @@ constexpr int kExitUsage = 2;
 int UsageError(const std::string& message) {
     std::fprintf(stderr, "keltrove-device: %s\nTry 'keltrove-device --help'.\n", message.c_str());
     return kExitUsage;
+}
+
+// A descriptor 0, 1 or 2 that was closed when we started would be handed to the next open,
+// and the log would go into the lock file or onto the line. Point them at /dev/null first.
+void OpenStandardStreams() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        const int null = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (null != fd && null >= 0) ::close(null);  // cannot happen: the lowest is taken
+    }
 }
 
 std::uint32_t Seed(const DeviceOptions& options, ILineLog& log) {
@@ -46,7 +59,7 @@ int Serve(const DeviceOptions& options, const DeviceTable& table) {
     CStderrLog log;
     std::mt19937 random(Seed(options, log));
     CDeviceSession session(table, options.session, random, log);
-    CPortEntry entry(keltrove::PortDirectory(), options.portName);
+    CPortEntry entry(options.portDir, options.portName);
     CDeviceServer server(
         session, entry, stop,
         [&log](const std::string& link, const std::string& pty) { Announce(log, link, pty); });
@@ -58,19 +71,22 @@ int Serve(const DeviceOptions& options, const DeviceTable& table) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::vector<std::string_view> args(argv + 1, argv + argc);
-    const CommandLine line = ParseCommandLine(args);
+    OpenStandardStreams();
+    const CommandLine line = ParseCommandLine(argc, argv);
     if (line.kind == CommandLine::Kind::Help) {
-        std::fputs(UsageText().c_str(), stdout);
+        std::fputs(line.text.c_str(), stdout);
         return kExitStopped;
     }
-    if (line.kind == CommandLine::Kind::Error) return UsageError(line.error);
+    if (line.kind == CommandLine::Kind::Error) return UsageError(line.text);
     DeviceTable table = DefaultTable();
     if (line.options.tableFile) {
-        const TableParse parsed = LoadTableFile(*line.options.tableFile);
-        if (!parsed.table)
-            return UsageError(FormatTableError(*line.options.tableFile, parsed.error));
-        table = *parsed.table;
+        const keltrove::TableLoad load = keltrove::LoadTable(*line.options.tableFile);
+        if (!load.table) {
+            std::string problems;
+            for (const std::string& problem : load.problems) problems += "\n" + problem;
+            return UsageError("the table file cannot be used:" + problems);
+        }
+        table = StoredTable(*load.table);
     }
     try {
         return Serve(line.options, table);
