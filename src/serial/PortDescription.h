@@ -13,6 +13,8 @@ namespace keltrove {
 
 struct PortDescription {
     std::string chain;    // "COM1 → /dev/serial/by-id/usb-... → /dev/ttyUSB0 (your map)"
+    std::string place;    // where the mapping came from: "your map", "the built-in ports"
+    std::string device;   // the device itself, every link followed; empty when none
     std::string problem;  // why it cannot be opened now; empty when it can
 };
 

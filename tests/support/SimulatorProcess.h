@@ -14,6 +14,9 @@
 
 namespace keltrove::test {
 
+// Failure guard for waits: generous, since it only ends a test that would hang.
+inline constexpr int kGuardMs = 10000;
+
 class CSimulatorProcess {
 public:
     // Starts keltrove-device with `options`; throws std::runtime_error when it cannot.

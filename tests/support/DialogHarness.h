@@ -16,12 +16,10 @@
 
 #include "Interfaces.h"
 #include "MainDlg.h"
+#include "SimulatorProcess.h"  // kGuardMs
 #include "TemplateControl.h"
 
 namespace keltrove::test {
-
-// Failure guard for waits: generous, since it only ends a test that would hang.
-inline constexpr int kGuardMs = 10000;
 
 // Bytes as the fields show them: one character per byte.
 inline QString Latin1(std::string_view text) {

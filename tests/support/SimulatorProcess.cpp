@@ -14,8 +14,6 @@
 #include <stdexcept>
 #include <utility>
 
-#include "DialogHarness.h"
-
 extern char** environ;
 
 namespace keltrove::test {

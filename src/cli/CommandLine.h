@@ -1,0 +1,43 @@
+// CommandLine: keltrove-cli's commands and options, parsed with CLI11.
+//
+//   keltrove-cli [--trace] [--json] read   -p PORT... [-o FILE]
+//   keltrove-cli [--trace] [--json] write  -p PORT... FILE [--verify]
+//   keltrove-cli [--trace] [--json] verify -p PORT... FILE
+//   keltrove-cli [--json] diff FILE1 FILE2
+//   keltrove-cli [--json] ports
+//   keltrove-cli map COMn DEVICE | unmap COMn
+//
+// Callable from any thread. A bad command line gives its message and exit code 2; --help
+// and --version give their text and 0.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace keltrove::cli {
+
+enum class Command { Read, Write, Verify, Diff, Ports, Map, Unmap };
+
+struct Request {
+    Command command = Command::Ports;
+    std::vector<std::string> ports;  // -p, in the order given
+    std::string output;              // read -o
+    std::string file;                // write, verify
+    std::vector<std::string> files;  // diff: two
+    bool verify = false;             // write --verify
+    bool trace = false;
+    bool json = false;
+    std::string com;     // map, unmap
+    std::string device;  // map
+};
+
+struct Parsed {
+    std::optional<Request> request;  // set when there is work to do
+    int exitCode = 0;                // otherwise: 0 for --help and --version, 2 for errors
+    std::string text;                // what to print: help, version or the error
+};
+
+Parsed ParseCommandLine(int argc, const char* const* argv);
+
+}  // namespace keltrove::cli

@@ -1,0 +1,69 @@
+#include "Console.h"
+
+#include <chrono>
+#include <cstdio>
+
+namespace keltrove::cli {
+
+namespace {
+constexpr int kBarWidth = 20;
+}  // namespace
+
+CConsole::CConsole(bool trace, bool stderrIsTerminal)
+    : m_bTrace(trace), m_bProgress(stderrIsTerminal && !trace) {}
+
+void CConsole::Begin(const std::vector<std::string>& ports, int steps, std::string what) {
+    std::lock_guard lock(m_Mutex);
+    m_Done.clear();
+    for (const std::string& port : ports) m_Done[port] = 0;
+    m_nSteps = steps;
+    m_strWhat = std::move(what);
+    Draw();
+}
+
+void CConsole::End() {
+    std::lock_guard lock(m_Mutex);
+    if (m_bDrawn) std::fputs("\r\033[K", stderr);
+    m_bDrawn = false;
+    m_nSteps = 0;
+}
+
+void CConsole::Say(const std::string& line) {
+    std::lock_guard lock(m_Mutex);
+    if (m_bDrawn) std::fputs("\r\033[K", stderr);
+    m_bDrawn = false;
+    std::fprintf(stderr, "%s\n", line.c_str());
+    Draw();
+}
+
+void CConsole::OnWire(const std::string& port, WireEvent event,
+                      std::span<const std::uint8_t> bytes) {
+    std::lock_guard lock(m_Mutex);
+    if (m_bTrace) {
+        const auto since = std::chrono::steady_clock::now().time_since_epoch();
+        std::fprintf(stderr, "%s\n", TraceLine(since, port, event, bytes).c_str());
+    }
+    if (event == WireEvent::Sent || (event == WireEvent::Received && bytes.size() > 1 &&
+                                     bytes[1] == 0x50)) {
+        if (auto done = m_Done.find(port); done != m_Done.end()) ++done->second;
+        Draw();
+    }
+}
+
+void CConsole::Draw() {
+    if (!m_bProgress || m_nSteps == 0 || m_Done.empty()) return;
+    int done = 0;
+    for (const auto& [port, steps] : m_Done) done += std::min(steps, m_nSteps);
+    const int total = m_nSteps * static_cast<int>(m_Done.size());
+    const int filled = total == 0 ? 0 : done * kBarWidth / total;
+    const std::string who = m_Done.size() == 1 ? m_Done.begin()->first
+                                               : std::to_string(m_Done.size()) + " ports";
+    std::fprintf(stderr, "\r%s %s [%s%s] %d/%d", m_strWhat.c_str(), who.c_str(),
+                 std::string(static_cast<std::size_t>(filled), '#').c_str(),
+                 std::string(static_cast<std::size_t>(kBarWidth - filled), '.').c_str(), done,
+                 total);
+    std::fflush(stderr);
+    m_bDrawn = true;
+}
+
+}  // namespace keltrove::cli

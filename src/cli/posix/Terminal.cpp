@@ -1,0 +1,11 @@
+#include "Terminal.h"
+
+#include <unistd.h>
+
+namespace keltrove::cli {
+
+bool StderrIsTerminal() {
+    return ::isatty(STDERR_FILENO) == 1;
+}
+
+}  // namespace keltrove::cli

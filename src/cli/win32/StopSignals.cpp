@@ -1,0 +1,32 @@
+#include <windows.h>
+
+#include <csignal>
+
+#include "StopRequest.h"
+
+namespace keltrove::cli {
+
+namespace {
+CStopRequest* g_pStop = nullptr;  // the console handler has no argument to carry it
+
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+    if (g_pStop == nullptr) return FALSE;
+    g_pStop->Request(event == CTRL_C_EVENT ? SIGINT : SIGTERM);
+    return TRUE;  // the jobs end in order; the process is not cut short
+}
+}  // namespace
+
+// Windows calls the console handler on a thread of its own, so nothing more is needed.
+struct CStopRequest::Platform {};
+
+CStopRequest::CStopRequest() : m_pPlatform(std::make_unique<Platform>()) {
+    g_pStop = this;
+    SetConsoleCtrlHandler(&OnConsoleEvent, TRUE);
+}
+
+CStopRequest::~CStopRequest() {
+    SetConsoleCtrlHandler(&OnConsoleEvent, FALSE);
+    g_pStop = nullptr;
+}
+
+}  // namespace keltrove::cli

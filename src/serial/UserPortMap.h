@@ -1,0 +1,27 @@
+// UserPortMap: `keltrove-cli map` and `unmap`: the user's own, lasting COM map.
+//
+// The map is UserMapDirectory() (PortMap.h), made with mode 0700 when it is missing and
+// judged by the same trust rule as when it is read. An entry is a symbolic link, replaced
+// in one step; a device with a /dev/serial/by-id name is mapped through that name, which
+// stays the same whichever USB socket the adapter is in, while /dev/ttyUSB0 may not. An
+// entry that is not a link (something the user put there) is never replaced. Callable from
+// any thread; failures are returned, never thrown.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace keltrove {
+
+struct MapEdit {
+    std::string entry;   // <map>/COMn
+    std::string target;  // what it now points at (map)
+    std::string error;   // why nothing was changed; empty on success
+    std::string note;    // something worth saying on success
+};
+
+MapEdit AddToUserMap(std::string_view com, const std::string& device,
+                     const std::string& byIdDir = "/dev/serial/by-id");
+MapEdit RemoveFromUserMap(std::string_view com);
+
+}  // namespace keltrove

@@ -1,0 +1,136 @@
+#include "UserPortMap.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+#include "ComNames.h"
+#include "PortMap.h"
+#include "SystemError.h"
+#include "UniqueFd.h"
+
+namespace keltrove {
+
+namespace {
+
+std::string RealPath(const std::string& path) {
+    std::array<char, PATH_MAX> real{};
+    return ::realpath(path.c_str(), real.data()) != nullptr ? std::string(real.data()) : "";
+}
+
+// The /dev/serial/by-id name that leads to the same device, or `device` itself.
+std::string StableName(const std::string& device, const std::string& byIdDir) {
+    const std::string real = RealPath(device);
+    std::error_code error;
+    if (real.empty() || device.starts_with(byIdDir + "/")) return device;
+    for (const auto& link : std::filesystem::directory_iterator(byIdDir, error)) {
+        if (RealPath(link.path().string()) == real) return link.path().string();
+    }
+    return device;
+}
+
+// Makes the map and every folder above it that is missing, mode 0700; then opens and
+// checks it. Invalid with `error` set when it cannot be used.
+UniqueFd OpenUserMap(const std::string& dir, std::string& error) {
+    std::error_code made;
+    std::filesystem::create_directories(dir, made);
+    if (made) {
+        error = dir + ": cannot make the port map: " + made.message();
+        return {};
+    }
+    UniqueFd map(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!map.IsValid()) {
+        error = DescribeSystemError(dir, errno);
+        return {};
+    }
+    // create_directories uses the umask; the map itself must be private.
+    struct stat info {};
+    if (::fstat(map.Get(), &info) == 0 && info.st_uid == ::geteuid()) {
+        ::fchmod(map.Get(), info.st_mode & 0700);
+    }
+    if (std::string distrust = DirectoryDistrust(map.Get(), dir); !distrust.empty()) {
+        error = "the port map " + dir + " " + distrust + ", so Keltrove would ignore it";
+        return {};
+    }
+    return map;
+}
+
+// False, with `error` set, when `name` exists in the map and is not a link.
+bool MayReplace(int map, const std::string& entry, const std::string& name, std::string& error) {
+    struct stat info {};
+    if (::fstatat(map, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 || S_ISLNK(info.st_mode)) {
+        return true;
+    }
+    error = entry +
+            " exists and is not a link; it was left alone. Remove it yourself if it "
+            "is not needed";
+    return false;
+}
+
+}  // namespace
+
+MapEdit AddToUserMap(std::string_view com, const std::string& device, const std::string& byIdDir) {
+    MapEdit edit;
+    const std::string name(com);
+    const std::string dir = UserMapDirectory();
+    edit.entry = dir + "/" + name;
+    if (ComNumber(name) == 0) {
+        edit.error = "'" + name + "' is not a port name: use COM1 to COM8";
+        return edit;
+    }
+    if (!device.starts_with('/')) {
+        edit.error = "'" + device + "' is not a device path: give one such as /dev/ttyUSB0";
+        return edit;
+    }
+    const UniqueFd map = OpenUserMap(dir, edit.error);
+    if (!map.IsValid() || !MayReplace(map.Get(), edit.entry, name, edit.error)) return edit;
+    edit.target = StableName(device, byIdDir);
+    if (edit.target != device) {
+        edit.note = "mapped through " + edit.target +
+                    ", which stays the same whichever USB "
+                    "socket the adapter is in";
+    } else if (RealPath(device).empty()) {
+        edit.note = device + " does not exist now; the map is kept for when it does";
+    }
+    const std::string temporary = "." + name + ".new";
+    ::unlinkat(map.Get(), temporary.c_str(), 0);
+    if (::symlinkat(edit.target.c_str(), map.Get(), temporary.c_str()) != 0 ||
+        ::renameat(map.Get(), temporary.c_str(), map.Get(), name.c_str()) != 0) {
+        edit.error = DescribeSystemError(edit.entry, errno);
+        ::unlinkat(map.Get(), temporary.c_str(), 0);
+    }
+    return edit;
+}
+
+MapEdit RemoveFromUserMap(std::string_view com) {
+    MapEdit edit;
+    const std::string name(com);
+    const std::string dir = UserMapDirectory();
+    edit.entry = dir + "/" + name;
+    if (ComNumber(name) == 0) {
+        edit.error = "'" + name + "' is not a port name: use COM1 to COM8";
+        return edit;
+    }
+    UniqueFd map(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!map.IsValid() || !MayReplace(map.Get(), edit.entry, name, edit.error)) {
+        if (edit.error.empty()) edit.note = name + " was not in your map; nothing to do";
+        return edit;
+    }
+    if (::unlinkat(map.Get(), name.c_str(), 0) != 0) {
+        if (errno == ENOENT) {
+            edit.note = name + " was not in your map; nothing to do";
+        } else {
+            edit.error = DescribeSystemError(edit.entry, errno);
+        }
+    }
+    return edit;
+}
+
+}  // namespace keltrove
