@@ -2,12 +2,15 @@
 // the one modal main dialog.
 //
 // Construct it once, on the main thread, with main's arguments; Run shows the dialog and
-// returns when it has ended. The program has no options, files or settings of its own
-// (Qt reads its usual ones, such as -platform). Run always returns 0, however the dialog
-// ended; a Qt that cannot start (no display) ends the process before Run.
+// returns when it has ended, also when SIGINT, SIGTERM or SIGHUP asked it to. The program
+// has no options, files or settings of its own (Qt reads its usual ones, such as
+// -platform), and what Qt's own file dialog would remember lasts only for the run. Run
+// always returns 0, however the dialog ended; a Qt that cannot start (no display) ends the
+// process before Run.
 #pragma once
 
 #include <QApplication>
+#include <QTemporaryDir>
 #include <functional>
 #include <memory>
 
@@ -26,7 +29,12 @@ public:
     int Run(const std::function<void(CMainDlg&)>& prepare = {});
 
 private:
+    // Before QApplication, which may warn as it starts.
+    struct CQuietStart {
+        CQuietStart();
+    } m_QuietStart;
     QApplication m_App;
+    QTemporaryDir m_Settings;  // where Qt's file dialog keeps its history for this run
     std::unique_ptr<CCursorBlink> m_pCursorBlink;
 };
 

@@ -15,6 +15,8 @@
 #include "PortCombo.h"
 #include "SessionTexts.h"
 #include "StatusLine.h"
+#include "TableFileDialogs.h"
+#include "TableFiles.h"
 #include "TemplateControl.h"
 
 namespace keltrove {
@@ -100,10 +102,12 @@ void CMainDlg::OnSelectPort(int index) {
 }
 
 void CMainDlg::OnRead() {
+    ClearMarks();
     m_Session.OnRead(ReadMode::Fill);
 }
 
 void CMainDlg::OnWrite() {
+    ClearMarks();
     const EntryTexts texts = FieldTexts();
     const CBusyWindow busy(
         *this, {m_Controls.read, m_Controls.write, m_Controls.exit, m_Controls.portList});
@@ -180,7 +184,90 @@ MessageAnswer CMainDlg::ShowMessage(const SessionMessage& message) {
                     QMessageBox::NoIcon});
 }
 
-void CMainDlg::OnReadEnded(const ReadResult& /*result*/) {}
+void CMainDlg::OnReadEnded(const ReadResult& result) {
+    if (result.mode == ReadMode::Compare) ShowComparison(result);
+}
+
+void CMainDlg::SaveTable() {
+    const QString path = m_FileChooser ? m_FileChooser(true) : ChooseTableFile(this, true);
+    if (path.isEmpty()) return;
+    if (const QString failed = SaveTableFile(path, FieldTexts()); !failed.isEmpty()) {
+        ShowBox({QStringLiteral("Cannot save the table"), failed, MessageButtons::Ok,
+                 QMessageBox::Warning});
+    }
+}
+
+void CMainDlg::LoadTable() {
+    const QString path = m_FileChooser ? m_FileChooser(false) : ChooseTableFile(this, false);
+    if (path.isEmpty()) return;
+    const TableLoad load = keltrove::LoadTable(path.toStdString());
+    if (!load.table) {
+        constexpr std::size_t kShown = 5;
+        QStringList problems;
+        for (std::size_t i = 0; i < load.problems.size() && i < kShown; ++i) {
+            problems << QString::fromStdString(load.problems[i]);
+        }
+        if (load.problems.size() > kShown) {
+            problems << QStringLiteral("... and %1 more").arg(load.problems.size() - kShown);
+        }
+        problems << QStringLiteral("No field was changed.");
+        ShowBox({QStringLiteral("Cannot load the table"), problems.join(QLatin1Char('\n')),
+                 MessageButtons::Ok, QMessageBox::Warning});
+        return;
+    }
+    ClearMarks();
+    m_Session.LoadEntryTexts(*load.table);
+}
+
+void CMainDlg::CompareWithPanel() {
+    ClearMarks();
+    m_Session.OnRead(ReadMode::Compare);
+}
+
+// Each field whose panel value differs gets a red frame and the panel's value in its
+// tooltip; one box says how many differ.
+void CMainDlg::ShowComparison(const ReadResult& result) {
+    if (!result.whole) return;  // the failed read has said why
+    const EntryTexts fields = FieldTexts();
+    EntrySet differ;
+    for (int entry = 1; entry <= kEntryCount; ++entry) {
+        const auto index = static_cast<std::size_t>(entry - 1);
+        const FrameValue wire = AlignValue(fields[index]);
+        const std::string& panel = result.values[index];
+        if (std::string(wire.begin(), wire.end()) == panel) continue;
+        differ.Add(entry);
+        MarkField(entry, FromBytes(panel));
+    }
+    const QString text = differ.Empty()
+                             ? QStringLiteral("All 32 entries match the panel.")
+                             : QStringLiteral("%1 %2 from the panel: %3.")
+                                   .arg(differ.Count())
+                                   .arg(differ.Count() == 1 ? QStringLiteral("entry differs")
+                                                            : QStringLiteral("entries differ"))
+                                   .arg(QString::fromStdString(DescribeEntries(differ)));
+    ShowBox({text,
+             differ.Empty() ? QString()
+                            : QStringLiteral("They have a red frame; the tooltip of each shows "
+                                             "what the panel holds."),
+             MessageButtons::Ok, QMessageBox::Information});
+}
+
+void CMainDlg::ClearMarks() {
+    for (int entry = 1; entry <= kEntryCount; ++entry) MarkField(entry, {});
+}
+
+// A null `panelValue` takes the mark away.
+void CMainDlg::MarkField(int entry, const QString& panelValue) {
+    QLineEdit& field = m_Controls.Entry(entry);
+    const QString name = QStringLiteral("Entry %1").arg(entry);
+    if (panelValue.isNull()) {
+        field.setStyleSheet({});
+        field.setToolTip(name);
+        return;
+    }
+    field.setStyleSheet(QStringLiteral("QLineEdit { border: 2px solid #d00000; }"));
+    field.setToolTip(QStringLiteral("%1: the panel holds \"%2\"").arg(name, panelValue));
+}
 
 QString CMainDlg::DetailFor(MessageKind kind) const {
     if (kind != MessageKind::NoReply && kind != MessageKind::WriteNotTaken) return {};
@@ -238,6 +325,12 @@ void CMainDlg::keyPressEvent(QKeyEvent* event) {
 void CMainDlg::contextMenuEvent(QContextMenuEvent* event) {
     // Stands in for the window menu, which a Linux window does not let a program extend.
     QMenu menu(this);
+    connect(menu.addAction(QStringLiteral("Save table as...")), &QAction::triggered, this,
+            &CMainDlg::SaveTable);
+    connect(menu.addAction(QStringLiteral("Load table...")), &QAction::triggered, this,
+            &CMainDlg::LoadTable);
+    connect(menu.addAction(QStringLiteral("Compare with panel")), &QAction::triggered, this,
+            &CMainDlg::CompareWithPanel);
     connect(menu.addAction(QStringLiteral("Close")), &QAction::triggered, this, &QDialog::reject);
     menu.addSeparator();
     connect(menu.addAction(QString::fromUtf8(kAboutMenuText)), &QAction::triggered, this,

@@ -42,6 +42,8 @@ class CMainDlg final : public QDialog, public ISessionView {
 public:
     // Answers a message box in place of the real one.
     using MessageHandler = std::function<MessageAnswer(const BoxRequest&)>;
+    // Chooses a table file in place of the file dialog (`save` or load); empty: cancelled.
+    using FileChooser = std::function<QString(bool save)>;
 
     // `pause` carries the write's pauses; null means real sleeps, which block the window.
     explicit CMainDlg(IPause* pause = nullptr);
@@ -49,6 +51,7 @@ public:
 
     // Replaces the real message boxes, for tests; an empty handler restores them.
     void SetMessageHandler(MessageHandler handler) { m_MessageHandler = std::move(handler); }
+    void SetFileChooser(FileChooser chooser) { m_FileChooser = std::move(chooser); }
 
     // Read-only state, for tests and tools.
     const CProtocolSession& Session() const { return m_Session; }
@@ -82,6 +85,12 @@ private:
     void OnQueueFull(std::uint16_t portId, std::uint64_t droppedBytes);
     void OnLinkLost(std::uint16_t portId, const QString& reason);
     void ShowAbout();
+    void SaveTable();
+    void LoadTable();
+    void CompareWithPanel();
+    void ShowComparison(const ReadResult& result);
+    void MarkField(int entry, const QString& panelValue);
+    void ClearMarks();
     void ClosePort();
     EntryTexts FieldTexts() const;
     QString DetailFor(MessageKind kind) const;
@@ -103,6 +112,7 @@ private:
     int m_nPortNo = 0;     // COM number of the chosen port, 0 for none
 
     MessageHandler m_MessageHandler;
+    FileChooser m_FileChooser;
 };
 
 }  // namespace keltrove

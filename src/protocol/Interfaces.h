@@ -48,8 +48,13 @@ struct SessionMessage {
     MessageButtons buttons;
 };
 
+// Fill: the reports become the entry texts, and so the fields. Compare: the fields stay as
+// they are; the read's values only go to OnReadEnded.
+enum class ReadMode { Fill, Compare };
+
 // How a read ended.
 struct ReadResult {
+    ReadMode mode = ReadMode::Fill;
     bool whole = false;        // every entry 1..32 arrived
     EntrySet missing;          // the entries that did not
     const EntryTexts& values;  // the values that came, as the device sent them

@@ -142,7 +142,7 @@ void CProtocolSession::FinishEndedRead() {
     if (how == ReadEnd::Incomplete) m_View.ShowMessage(EntriesNotReceivedMessage(missing));
     if (how == ReadEnd::NoReply)
         m_View.ShowMessage(NoReplyMessage());  // the answer changes nothing
-    m_View.OnReadEnded({whole, missing, read.values});
+    m_View.OnReadEnded({read.mode, whole, missing, read.values});
 }
 
 std::uint32_t CProtocolSession::SendTxFrame() {

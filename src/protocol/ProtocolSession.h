@@ -31,10 +31,6 @@
 
 namespace keltrove {
 
-// Fill: the reports become the entry texts, and so the fields. Compare: the fields stay as
-// they are; the read's values only go to OnReadEnded.
-enum class ReadMode { Fill, Compare };
-
 enum class WriteOutcome { Completed, Failed, Declined };
 
 // A read under way: what it has brought so far.

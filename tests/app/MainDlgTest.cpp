@@ -21,7 +21,9 @@
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <iterator>
 #include <map>
 #include <memory>
@@ -30,7 +32,9 @@
 #include "AboutDlg.h"
 #include "DialogHarness.h"
 #include "DialogTemplate.h"
+#include "QuitSignals.h"
 #include "StatusLine.h"
+#include "TableFile.h"
 
 using namespace keltrove;
 using namespace keltrove::test;
@@ -91,6 +95,11 @@ struct CPtyPort {
     }
 };
 
+std::string ReadText(const QString& path) {
+    std::ifstream file(path.toStdString());
+    return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
 // Runs `during` in the first pause of a write, then skips every pause.
 class CCallbackPause final : public IPause {
 public:
@@ -143,6 +152,26 @@ private:
         QVERIFY(m_Dlg->Comm().IsOpen());
     }
     bool FarIsQuiet() const { return m_Pty->Quiet(); }
+
+    // Opens the window's menu and chooses `item`; returns every item's text.
+    QStringList ChooseFromMenu(const QString& item) {
+        QStringList texts;
+        QTimer::singleShot(0, [&] {  // inside the menu's event loop
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (menu == nullptr) return;
+            QAction* chosen = nullptr;
+            for (QAction* action : menu->actions()) {
+                texts << action->text();
+                if (action->text() == item) chosen = action;
+            }
+            menu->close();
+            if (chosen != nullptr) chosen->trigger();
+        });
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
+                                m_Dlg->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(m_Dlg.get(), &event);
+        return texts;
+    }
 
 private slots:
     void initTestCase() {
@@ -425,6 +454,7 @@ private slots:
         QCOMPARE(detail.size(), 2);
         QVERIFY(detail[0].startsWith(m_Pty->slavePath.c_str()));
         QVERIFY(!m_Dlg->Comm().IsOpen());
+        QCOMPARE(m_PortDir->LockFiles(), 0);
         QTRY_COMPARE_WITH_TIMEOUT(ThreadCount(), threadsOpen - 1, kGuardMs);  // once reaped
         QCOMPARE(PortList(*m_Dlg).currentIndex(), 1);
     }
@@ -459,14 +489,66 @@ private slots:
         QVERIFY(QString::fromStdString(m_Log.Details().back()).contains("COM1: 105 "));
     }
 
-    void endingClosesThePort_data() {
-        QTest::addColumn<QString>("way");
-        for (const char* way : {"Escape", "Exit", "close box"}) QTest::newRow(way) << way;
+    // Load fills the fields and sends nothing, or changes nothing; Save writes what they
+    // show; Compare reads the panel without touching them and marks what differs.
+    void tableMenuLoadsSavesAndComparesWithThePanel() {
+        OpenCom1();
+        QTemporaryDir dir;
+        QString chosen;
+        m_Dlg->SetFileChooser([&](bool) { return chosen; });
+        EntryTexts table;
+        for (int entry = 1; entry <= kEntryCount; ++entry) {
+            table[static_cast<std::size_t>(entry - 1)] = std::to_string(entry * 11);
+        }
+        chosen = dir.filePath("bad.txt");
+        std::ofstream(chosen.toStdString()) << "1 1\n2 12345\n";
+        QCOMPARE(ChooseFromMenu("Load table..."),
+                 QStringList({"Save table as...", "Load table...", "Compare with panel", "Close",
+                              "", "Keltrove 정보(&A)..."}));
+        QCOMPARE(m_Log.Texts(), std::vector<std::string>{"Cannot load the table"});
+        QVERIFY(QString::fromStdString(m_Log.Details().back()).contains("bad.txt:2: entry 2"));
+        QVERIFY(F(1).text().isEmpty());
+
+        chosen = dir.filePath("good.txt");
+        std::ofstream(chosen.toStdString()) << FormatTableFile(table);
+        ChooseFromMenu("Load table...");
+        QCOMPARE(F(3).text(), QStringLiteral("33"));
+        QVERIFY(FarIsQuiet());
+
+        chosen = dir.filePath("saved.txt");
+        F(3).setText(QStringLiteral("x"));
+        ChooseFromMenu("Save table as...");
+        table[2] = "x";
+        QCOMPARE(ParseTableFile(ReadText(chosen)).table, std::optional<EntryTexts>(table));
+        chosen = dir.filePath("no/such/folder/saved.txt");
+        ChooseFromMenu("Save table as...");
+        QCOMPARE(m_Log.Texts().back(), std::string("Cannot save the table"));
+        QVERIFY(QString::fromStdString(m_Log.Details().back()).startsWith(chosen));
+
+        ChooseFromMenu("Compare with panel");
+        QCOMPARE(m_Pty->ReadFar(8), Frame8(0x40, 0x30, "0000"));
+        for (int entry = 1; entry <= kEntryCount; ++entry) {
+            const FrameValue value = AlignValue(entry == 5 ? "9999" : table[entry - 1]);
+            m_Pty->WriteFar(Frame8(0x50, entry, std::string(value.begin(), value.end())));
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(m_Log.Texts().back(),
+                                  std::string("1 entry differs from the panel: 5."), kGuardMs);
+        QCOMPARE(F(5).text(), QStringLiteral("55"));  // the fields stay as they were
+        QVERIFY(F(5).toolTip().contains("9999"));
+        QVERIFY(!F(5).styleSheet().isEmpty());
+        QVERIFY(F(4).styleSheet().isEmpty());
     }
 
-    // Every way of ending closes the port and leaves no thread.
+    void endingClosesThePort_data() {
+        QTest::addColumn<QString>("way");
+        for (const char* way : {"Escape", "Exit", "close box", "SIGTERM"})
+            QTest::newRow(way) << way;
+    }
+
+    // Every way of ending closes the port and leaves no thread and no lock file.
     void endingClosesThePort() {
         QFETCH(QString, way);
+        const CQuitSignals quit([this] { m_Dlg->reject(); });  // as CMainApp wires it
         const int threads = ThreadCount();
         OpenCom1();
         QCOMPARE(ThreadCount(), threads + 1);
@@ -476,6 +558,9 @@ private slots:
             Click(kIdExit);
         } else if (way == "close box") {
             m_Dlg->close();
+        } else if (way == "SIGTERM") {
+            ::raise(SIGTERM);
+            QTRY_VERIFY_WITH_TIMEOUT(!m_Dlg->isVisible(), kGuardMs);
         } else {
             QTest::keyClick(&F(28), Qt::Key_Escape);
         }

@@ -3,6 +3,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <cstdlib>
 #include <memory>
 
 #include "DialogHarness.h"
@@ -57,6 +58,7 @@ private:
     std::unique_ptr<IPause> m_Pause;
     CMessageLog m_Log;
     std::unique_ptr<CMainDlg> m_Dlg;
+    std::string m_strPty;  // where the device serves
 
     // keltrove-device with `options`, serving as COM1.
     bool StartDevice(const QStringList& options) {
@@ -64,7 +66,8 @@ private:
         for (const QString& option : options) args.push_back(option.toStdString());
         const std::string log = (m_PortDir->Path() + "/device.log").toStdString();
         m_Device = std::make_unique<CSimulatorProcess>(std::move(args), log);
-        return !m_Device->WaitPlugged().empty();
+        m_strPty = m_Device->WaitPlugged();
+        return !m_strPty.empty();
     }
 
     // The window, with `pause` for the write's pauses, on COM1.
@@ -197,6 +200,21 @@ private slots:
         Click(kIdRead);
         QTRY_COMPARE_WITH_TIMEOUT(FieldTexts(), DefaultTable(), kGuardMs);
         QCOMPARE(m_Log.Texts().size(), std::size_t{2});
+    }
+
+    // keltrove-cli map puts COM3 into the user's own map, and the window finds it there.
+    void aLastingMapMadeByTheCommandLineServesTheWindow() {
+        QVERIFY(StartDevice({}));
+        const std::string pty = m_strPty;
+        const std::string map = std::string("'" KELTROVE_CLI_BINARY "' map COM3 '") + pty + "'";
+        QCOMPARE(std::system(map.c_str()), 0);
+        QVERIFY(OpenDialog());
+        ChoosePort(*m_Dlg, 3);
+        QVERIFY(m_Dlg->Comm().IsOpen());
+        QCOMPARE(m_Dlg->Comm().DevicePath(), pty);
+        QVERIFY(PortList(*m_Dlg).itemData(3, Qt::ToolTipRole).toString().contains("(your map)"));
+        Click(kIdRead);
+        QTRY_COMPARE_WITH_TIMEOUT(FieldTexts(), DefaultTable(), kGuardMs);
     }
 
     // A second read replaces what the user typed since the first; two reads clicked back
