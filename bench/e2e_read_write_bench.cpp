@@ -27,6 +27,7 @@
 #include <thread>
 #include <vector>
 
+#include "DeviceTable.h"
 #include "DialogHarness.h"
 #include "DialogTemplate.h"
 #include "SimulatorProcess.h"
@@ -176,11 +177,8 @@ int main(int argc, char** argv) {
         for (int i = 0; i < burstReads; ++i) {
             burst.Add(rig.ClickUntil(kIdRead, SessionStatus::ReadDone));
             const EntryTexts& texts = rig.Dlg().Session().EntryText();
-            for (int entry = 1; entry <= kEntryCount; ++entry) {
-                char expected[8];
-                std::snprintf(expected, sizeof expected, "01%02d", entry);
-                if (texts[static_cast<std::size_t>(entry - 1)] != expected) ++lost;
-            }
+            const EntryTexts expected = device::DefaultTableTexts();
+            for (std::size_t i = 0; i < texts.size(); ++i) lost += texts[i] != expected[i] ? 1 : 0;
         }
         burstBoxes = rig.Boxes();
     }

@@ -146,9 +146,10 @@ private:
         if (line.empty() || line.starts_with('#')) return;
         const Entry entry = SplitEntry(line);
         if (!entry.number || (!entry.rest.empty() && entry.rest.front() != ' ')) {
-            Problem(number, "\"" + EscapeForMessage(line) +
-                                "\" is not a table line: the entry number 1 to 32, a blank, "
-                                "then the value");
+            std::string quoted(1, '"');  // appended, not prefixed: GCC 12 warns wrongly on that
+            quoted += EscapeForMessage(line);
+            Problem(number, quoted + "\" is not a table line: the entry number 1 to 32, a blank, "
+                                     "then the value");
             return;
         }
         const int index = *entry.number;
@@ -227,7 +228,10 @@ std::string FormatTableFile(const EntryTexts& table, std::span<const std::string
 
 std::string DescribeProblem(std::string_view file, const TableProblem& problem) {
     std::string text(file);
-    if (problem.line > 0) text += ":" + std::to_string(problem.line);
+    if (problem.line > 0) {
+        text += ':';
+        text += std::to_string(problem.line);
+    }
     return text + ": " + problem.message;
 }
 

@@ -13,6 +13,7 @@
 #include <memory>
 #include <sstream>
 
+#include "DeviceTable.h"
 #include "SimulatorProcess.h"
 #include "TableFile.h"
 
@@ -37,13 +38,7 @@ std::string ReadFile(const fs::path& path) {
 }
 
 std::string DefaultTableFile() {
-    EntryTexts table;
-    for (int entry = 1; entry <= kEntryCount; ++entry) {
-        char value[8];
-        std::snprintf(value, sizeof value, "01%02d", entry);
-        table[static_cast<std::size_t>(entry - 1)] = value;
-    }
-    return FormatTableFile(table);
+    return FormatTableFile(device::DefaultTableTexts());
 }
 
 class CliTest : public ::testing::Test {

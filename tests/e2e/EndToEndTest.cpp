@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "DeviceTable.h"
 #include "DialogHarness.h"
 #include "DialogTemplate.h"
 #include "SessionTexts.h"
@@ -20,10 +21,10 @@ namespace {
 
 using Texts = std::vector<std::string>;
 
-// The simulator's default table: entry n holds "01" followed by n in two digits.
+// The simulator's table as the fields show it.
 QStringList DefaultTable() {
     QStringList values;
-    for (int entry = 1; entry <= kEntryCount; ++entry) values << QString::asprintf("01%02d", entry);
+    for (const std::string& value : device::DefaultTableTexts()) values << Latin1(value);
     return values;
 }
 

@@ -12,6 +12,13 @@ DeviceTable DefaultTable() {
     return table;
 }
 
+EntryTexts DefaultTableTexts() {
+    EntryTexts texts;
+    const DeviceTable table = DefaultTable();
+    for (std::size_t i = 0; i < texts.size(); ++i) texts[i].assign(table[i].begin(), table[i].end());
+    return texts;
+}
+
 DeviceTable StoredTable(const EntryTexts& texts) {
     DeviceTable table{};
     for (std::size_t i = 0; i < table.size(); ++i) table[i] = AlignValue(texts[i]);

@@ -19,6 +19,9 @@ using DeviceTable = std::array<StoredValue, kEntryCount>;  // index 0 is entry 1
 // or a field left over from an earlier read, stands out.
 DeviceTable DefaultTable();
 
+// The same table as the program's entry texts, as a read of the device brings them.
+EntryTexts DefaultTableTexts();
+
 // What a write of `texts` would leave in the device.
 DeviceTable StoredTable(const EntryTexts& texts);
 

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <cstdio>
 
+#include "DeviceTable.h"
 #include "MainDlg.h"
 #include "TemplateControl.h"
 
@@ -13,13 +14,8 @@ namespace {
 
 void ShowSampleRead(keltrove::CMainDlg& dialog) {
     keltrove::ISessionView& view = dialog;
-    keltrove::EntryTexts texts;
-    for (int entry = 1; entry <= keltrove::kEntryCount; ++entry) {
-        texts[static_cast<std::size_t>(entry - 1)] =
-            QString::asprintf("01%02d", entry).toStdString();
-        view.MarkReceived(entry);
-    }
-    view.ShowEntryTexts(texts);
+    for (int entry = 1; entry <= keltrove::kEntryCount; ++entry) view.MarkReceived(entry);
+    view.ShowEntryTexts(keltrove::device::DefaultTableTexts());
     view.ShowStatus(keltrove::SessionStatus::ReadDone);
     if (auto* ports =
             dialog.findChild<QComboBox*>(keltrove::ControlObjectName(keltrove::kIdPortList))) {
