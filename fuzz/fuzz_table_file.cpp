@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to the table file parser and checks that it either gives a table or
 // problems, never both; that every problem's line exists in the input and its message holds
 // no control byte; and that a table it gives survives a write and a read unchanged.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>

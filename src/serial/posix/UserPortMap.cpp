@@ -74,17 +74,21 @@ bool MayReplace(int map, const std::string& entry, const std::string& name, std:
     return false;
 }
 
+// The entry that `com` names in the user's map; the error set when `com` is no port name.
+MapEdit EditFor(std::string_view com) {
+    MapEdit edit;
+    edit.entry = UserMapDirectory() + "/" + std::string(com);
+    if (ComNumber(com) == 0) edit.error = "'" + std::string(com) + "' is not a port name: use COM1 to COM8";
+    return edit;
+}
+
 }  // namespace
 
 MapEdit AddToUserMap(std::string_view com, const std::string& device, const std::string& byIdDir) {
-    MapEdit edit;
+    MapEdit edit = EditFor(com);
     const std::string name(com);
     const std::string dir = UserMapDirectory();
-    edit.entry = dir + "/" + name;
-    if (ComNumber(name) == 0) {
-        edit.error = "'" + name + "' is not a port name: use COM1 to COM8";
-        return edit;
-    }
+    if (!edit.error.empty()) return edit;
     if (!device.starts_with('/')) {
         edit.error = "'" + device + "' is not a device path: give one such as /dev/ttyUSB0";
         return edit;
@@ -110,14 +114,10 @@ MapEdit AddToUserMap(std::string_view com, const std::string& device, const std:
 }
 
 MapEdit RemoveFromUserMap(std::string_view com) {
-    MapEdit edit;
+    MapEdit edit = EditFor(com);
     const std::string name(com);
     const std::string dir = UserMapDirectory();
-    edit.entry = dir + "/" + name;
-    if (ComNumber(name) == 0) {
-        edit.error = "'" + name + "' is not a port name: use COM1 to COM8";
-        return edit;
-    }
+    if (!edit.error.empty()) return edit;
     UniqueFd map(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!map.IsValid() || !MayReplace(map.Get(), edit.entry, name, edit.error)) {
         if (edit.error.empty()) edit.note = name + " was not in your map; nothing to do";
