@@ -67,7 +67,8 @@ private:
 // `--child` runs the window; `--child-open` also chooses COM1 in it.
 int RunChild(int argc, char** argv) {
     const bool open = std::string(argv[1]) == "--child-open";
-    keltrove::CMainApp app(argc, argv);
+    int appArgc = 1;  // the window takes no --child option
+    keltrove::CMainApp app(appArgc, argv);
     CFirstPaintProbe probe;
     return app.Run([&](keltrove::CMainDlg& dialog) {
         dialog.installEventFilter(&probe);

@@ -3,8 +3,9 @@
 //
 // Construct it once, on the main thread, with main's arguments; Run shows the dialog and
 // returns when it has ended, also when SIGINT, SIGTERM or SIGHUP asked it to. The program
-// has no options, files or settings of its own (Qt reads its usual ones, such as
-// -platform), and what Qt's own file dialog would remember lasts only for the run. Run
+// has no files or settings of its own and no options but --help and --version, which the
+// constructor answers by ending the process (Qt reads its usual ones, such as -platform);
+// what Qt's own file dialog would remember lasts only for the run. Run
 // always returns 0, however the dialog ended; a Qt that cannot start (no display) ends the
 // process before Run.
 #pragma once
@@ -29,9 +30,12 @@ public:
     int Run(const std::function<void(CMainDlg&)>& prepare = {});
 
 private:
-    // Before QApplication, which may warn as it starts.
+    void ParseCommandLine();
+
+    // Before QApplication, which may warn as it starts, and which --help and --version
+    // must not need.
     struct CQuietStart {
-        CQuietStart();
+        CQuietStart(int& argc, char** argv);
     } m_QuietStart;
     QApplication m_App;
     QTemporaryDir m_Settings;  // where Qt's file dialog keeps its history for this run

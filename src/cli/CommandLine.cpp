@@ -41,6 +41,9 @@ Parsed ParseCommandLine(int argc, const char* const* argv) {
     Request request;
     CLI::App app(kAbout, "keltrove-cli");
     app.footer(std::string(kFooter) + kExitCodeTable);
+    // Wide enough for the longest option, so that its text stays a column of its own (the
+    // manual page is made from this help).
+    app.get_formatter()->column_width(32);
     app.set_version_flag("--version", std::string("keltrove-cli ") + kVersion);
     app.require_subcommand(1);
     app.add_flag("--trace", request.trace,

@@ -45,6 +45,7 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
     CLI::App app(kAbout, "keltrove-device");
     app.footer(kFooter);
     app.get_formatter()->column_width(24);
+    app.set_version_flag("--version", std::string("keltrove-device ") + KELTROVE_VERSION);
     app.add_option("--as", options.portName, "the port name to take, COM1 to COM8")
         ->type_name("COMn")
         ->capture_default_str()
@@ -87,6 +88,10 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
     } catch (const CLI::CallForHelp&) {
         line.kind = CommandLine::Kind::Help;
         line.text = app.help();
+        return line;
+    } catch (const CLI::CallForVersion&) {
+        line.kind = CommandLine::Kind::Help;
+        line.text = app.version() + "\n";
         return line;
     } catch (const CLI::ParseError& error) {
         line.kind = CommandLine::Kind::Error;

@@ -2,10 +2,10 @@
 //
 //   keltrove-device [--as COMn] [--port-dir DIR] [--table FILE] [--baud N] [--seed N]
 //                   [--silent] [--reply-gap MS] [--burst | --split] [--noise]
-//                   [--hangup-after N] [--help]
+//                   [--hangup-after N] [--help] [--version]
 //
 // Callable from any thread. A bad command line gives Kind::Error with CLI11's message,
-// which names the argument; --help gives Kind::Help with the text to print.
+// which names the argument; --help and --version give Kind::Help with the text to print.
 #pragma once
 
 #include <cstdint>

@@ -76,9 +76,10 @@ bool MayReplace(int map, const std::string& entry, const std::string& name, std:
 
 // The entry that `com` names in the user's map; the error set when `com` is no port name.
 MapEdit EditFor(std::string_view com) {
+    const std::string name(com);
     MapEdit edit;
-    edit.entry = UserMapDirectory() + "/" + std::string(com);
-    if (ComNumber(com) == 0) edit.error = "'" + std::string(com) + "' is not a port name: use COM1 to COM8";
+    edit.entry = UserMapDirectory() + "/" + name;
+    if (ComNumber(com) == 0) edit.error = "'" + name + "' is not a port name: use COM1 to COM8";
     return edit;
 }
 
