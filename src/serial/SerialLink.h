@@ -8,7 +8,7 @@
 // Failures: Open returns 0 and leaves a reason in LastError; Write and Read return fewer
 // bytes, 0 at worst. Nothing here throws or shows anything.
 //
-// States: Closed (m_hPort -1), Open but not set up (a port whose line settings were refused,
+// States: Closed (no port held), Open but not set up (a port whose line settings were refused,
 // held until the next Close), Open (set up and watched). Open on an open port closes it
 // first; Close from any state returns to Closed. Neither empties m_QueueRead.
 #pragma once
@@ -38,7 +38,7 @@ public:
     // Used by the next Open; call while closed.
     void SetEvents(ILinkEvents* events);
 
-    // Opens `name` ("COM1".."COM8" or a device path, see PortNames.h) for this program
+    // Opens `name` ("COM1".."COM8" or a device path, see ComNames.h) for this program
     // alone, sets it to raw 8N1 at `baud`, empties it and starts the watcher, which reports
     // with `portId`. Returns 1 when open and watched, else 0 with the reason in LastError.
     int Open(const std::string& name, std::uint32_t baud, std::uint16_t portId);
@@ -61,7 +61,8 @@ public:
     }
 
     // Why the last Open failed, naming the device: "/dev/ttyS2: No such file or directory",
-    // or "Error while creating ThreadWatchComm, COM3 (...)". Empty after a successful Open.
+    // "COM3: The system cannot find the file specified (...)", or "Error while creating
+    // ThreadWatchComm, COM3 (...)". Empty after a successful Open.
     const std::string& LastError() const { return m_strLastError; }
     bool IsOpen() const { return m_hPort.IsValid(); }
     // A watcher is running; false once it has ended on a lost device.
@@ -82,6 +83,9 @@ private:
     // Applies the line settings to the held port and reads them back; false on failure,
     // with the reason in LastError.
     bool SetUpLine();
+    // The watcher's side of m_QueueRead: stores a chunk whole when it fits, else drops it
+    // whole and says so through `events`.
+    void StoreReceived(const std::uint8_t* chunk, std::uint32_t length, ILinkEvents* events);
     // Keeps `reason` for LastError and returns Open's failure result.
     int Fail(std::string reason);
 

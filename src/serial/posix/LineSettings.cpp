@@ -74,10 +74,4 @@ bool LineTook(const termios& wanted, const termios& actual) {
            cfgetospeed(&actual) == cfgetospeed(&wanted);
 }
 
-std::optional<std::chrono::milliseconds> WriteTimeLimit(std::uint32_t baud, std::uint32_t count) {
-    const std::uint32_t msPerByte = baud != 0 ? 19200 / baud : 0;
-    if (msPerByte == 0) return std::nullopt;
-    return std::chrono::milliseconds(msPerByte) * count;
-}
-
 }  // namespace keltrove

@@ -6,7 +6,6 @@
 
 #include <termios.h>
 
-#include <chrono>
 #include <cstdint>
 #include <optional>
 
@@ -23,10 +22,5 @@ termios RawLine(const termios& original, speed_t speed);
 // True when `actual`, read back from the port, has every setting that RawLine makes in
 // `wanted`. tcsetattr() succeeds when any part of a change took, so only this tells.
 bool LineTook(const termios& wanted, const termios& actual);
-
-// How long a write of `count` bytes may take at `baud`: 19200 / baud ms per byte, 2 at 9600
-// and 1 at 19200, so that a stalled line cannot hold the window's thread for long. None
-// above 19200: there a write waits until the line has taken everything.
-std::optional<std::chrono::milliseconds> WriteTimeLimit(std::uint32_t baud, std::uint32_t count);
 
 }  // namespace keltrove

@@ -18,6 +18,7 @@
 #include "LineSettings.h"
 #include "PortMap.h"
 #include "SystemError.h"
+#include "WriteTime.h"
 
 namespace keltrove {
 
@@ -66,21 +67,6 @@ std::string AccessHint(const std::string& device, int error) {
 }
 
 }  // namespace
-
-CSerialLink::CSerialLink(ILinkEvents* events) : m_pEvents(events) {}
-
-CSerialLink::~CSerialLink() {
-    Close();
-}
-
-void CSerialLink::SetEvents(ILinkEvents* events) {
-    m_pEvents = events;
-}
-
-int CSerialLink::Fail(std::string reason) {
-    m_strLastError = std::move(reason);
-    return 0;
-}
 
 int CSerialLink::Open(const std::string& name, std::uint32_t baud, std::uint16_t portId) {
     Close();  // at most one port, and so one watcher, per object
@@ -209,10 +195,6 @@ std::uint32_t CSerialLink::Write(const std::uint8_t* bytes, std::uint32_t count)
     return written;
 }
 
-std::uint32_t CSerialLink::Read(std::uint8_t* buffer, std::uint32_t size) {
-    return ReadPort(buffer, size, nullptr);
-}
-
 std::uint32_t CSerialLink::ReadPort(std::uint8_t* buffer, std::uint32_t size,
                                     std::string* failure) {
     const int port = m_hPort.Get();
@@ -235,12 +217,6 @@ std::uint32_t CSerialLink::ReadPort(std::uint8_t* buffer, std::uint32_t size,
         }
         return 0;
     }
-}
-
-std::size_t CSerialLink::TakeReceived(std::uint8_t* out, std::size_t capacity) {
-    std::size_t taken = 0;
-    while (taken < capacity && m_QueueRead.Pop(out + taken) == 1) ++taken;
-    return taken;
 }
 
 }  // namespace keltrove

@@ -16,17 +16,6 @@ namespace keltrove {
 
 namespace {
 
-// Stores the chunk whole when it fits, else drops it whole and says so. The watcher is the
-// queue's only producer, so Count can only be too high here, never too low.
-void StoreChunk(CByteQueue& queue, const std::uint8_t* chunk, std::uint32_t length,
-                ILinkEvents* events, std::uint16_t portId) {
-    if (static_cast<std::uint32_t>(queue.Count()) + length <= CByteQueue::kCapacity) {
-        for (std::uint32_t i = 0; i < length; ++i) queue.Push(chunk[i]);
-    } else if (events != nullptr) {
-        events->OnQueueFull(portId, length);
-    }
-}
-
 // Why the port's poll flags mean the device is gone; empty while it is not.
 std::string LostReason(const std::string& device, short revents) {
     if ((revents & POLLNVAL) != 0) return device + ": the descriptor is no longer valid";
@@ -93,7 +82,7 @@ bool CWatchComm::DrainPort(CSerialLink& link, ILinkEvents* events, std::string& 
         if (!link.m_bLinkUp.load(std::memory_order_acquire)) return true;
         const std::uint32_t length = link.ReadPort(chunk.data(), kChunkSize, &lost);
         if (length == 0) break;
-        StoreChunk(link.m_QueueRead, chunk.data(), length, events, link.m_wPortTag);
+        link.StoreReceived(chunk.data(), length, events);
     }
     if (events != nullptr) events->OnRxNotify(link.m_wPortTag);
     return lost.empty();

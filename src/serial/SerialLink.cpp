@@ -1,0 +1,45 @@
+// What every platform's link shares: construction, the failure text, and the receive
+// queue's two ends.
+#include "SerialLink.h"
+
+#include <utility>
+
+namespace keltrove {
+
+CSerialLink::CSerialLink(ILinkEvents* events) : m_pEvents(events) {}
+
+CSerialLink::~CSerialLink() {
+    Close();
+}
+
+void CSerialLink::SetEvents(ILinkEvents* events) {
+    m_pEvents = events;
+}
+
+int CSerialLink::Fail(std::string reason) {
+    m_strLastError = std::move(reason);
+    return 0;
+}
+
+std::uint32_t CSerialLink::Read(std::uint8_t* buffer, std::uint32_t size) {
+    return ReadPort(buffer, size, nullptr);
+}
+
+std::size_t CSerialLink::TakeReceived(std::uint8_t* out, std::size_t capacity) {
+    std::size_t taken = 0;
+    while (taken < capacity && m_QueueRead.Pop(out + taken) == 1) ++taken;
+    return taken;
+}
+
+void CSerialLink::StoreReceived(const std::uint8_t* chunk, std::uint32_t length,
+                                ILinkEvents* events) {
+    // The watcher is the queue's only producer, so Count can only be too high here, never
+    // too low.
+    if (static_cast<std::uint32_t>(m_QueueRead.Count()) + length <= CByteQueue::kCapacity) {
+        for (std::uint32_t i = 0; i < length; ++i) m_QueueRead.Push(chunk[i]);
+    } else if (events != nullptr) {
+        events->OnQueueFull(m_wPortTag, length);
+    }
+}
+
+}  // namespace keltrove
