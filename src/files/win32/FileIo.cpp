@@ -1,0 +1,108 @@
+#include "FileIo.h"
+
+#include <windows.h>
+// <windows.h> names ReplaceFileA so; ours is keltrove::ReplaceFile.
+#undef ReplaceFile
+
+#include <algorithm>
+#include <filesystem>
+#include <vector>
+
+#include "PortHandle.h"  // UniqueHandle
+#include "SystemError.h"
+
+namespace keltrove {
+
+namespace {
+
+std::string NotAFile(const std::string& path, const char* what) {
+    return path + ": is " + what + ", not a file; give the path of a table file";
+}
+
+bool WriteAll(HANDLE file, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 20));
+        DWORD written = 0;
+        if (!::WriteFile(file, bytes.data(), chunk, &written, nullptr) || written == 0) {
+            return false;
+        }
+        bytes.remove_prefix(written);
+    }
+    return true;
+}
+
+}  // namespace
+
+FileRead ReadRegularFile(const std::string& path, std::size_t maxBytes) {
+    // Attributes before the open: "COM1" or "\\.\pipe\x" open a device or a pipe.
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return {std::nullopt, DescribeSystemError(path, ::GetLastError())};
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return {std::nullopt, NotAFile(path, "a directory")};
+    }
+    UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid()) return {std::nullopt, DescribeSystemError(path, ::GetLastError())};
+    if (::GetFileType(file.Get()) != FILE_TYPE_DISK) {
+        return {std::nullopt, NotAFile(path, "a device or a pipe")};
+    }
+    std::string bytes;
+    std::vector<char> chunk(16 * 1024);
+    for (;;) {
+        DWORD got = 0;
+        if (!::ReadFile(file.Get(), chunk.data(), static_cast<DWORD>(chunk.size()), &got,
+                        nullptr)) {
+            return {std::nullopt, DescribeSystemError(path, ::GetLastError(), "read")};
+        }
+        if (got == 0) return {std::move(bytes), {}};
+        bytes.append(chunk.data(), got);
+        if (bytes.size() > maxBytes) {
+            return {std::nullopt, path + ": larger than " + std::to_string(maxBytes / 1024) +
+                                      " KiB, so it is not a table file"};
+        }
+    }
+}
+
+std::string ReplaceFile(const std::string& path, std::string_view bytes) {
+    const std::filesystem::path target(path);
+    const std::filesystem::path folder =
+        target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+    if (exists && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return NotAFile(path, "a directory");
+    }
+    // A name of our own beside the target, on the same volume, so that the swap is one step.
+    const std::string temporary =
+        (folder / ("." + target.filename().string() + "." +
+                   std::to_string(::GetCurrentProcessId()) + "." +
+                   std::to_string(::GetCurrentThreadId()) + ".tmp"))
+            .string();
+    UniqueHandle file(::CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid()) {
+        return DescribeSystemError(folder.string(), ::GetLastError(),
+                                   "cannot make a file in this folder");
+    }
+    const auto fail = [&](std::string_view what, DWORD error) {
+        file.Reset();
+        ::DeleteFileA(temporary.c_str());
+        return DescribeSystemError(path, error, what);
+    };
+    if (!WriteAll(file.Get(), bytes)) return fail("write", ::GetLastError());
+    if (!::FlushFileBuffers(file.Get())) return fail("flush", ::GetLastError());
+    file.Reset();
+    // ReplaceFile keeps the old file's attributes and permissions, as the POSIX side keeps
+    // its mode; a new file takes the folder's.
+    const BOOL swapped =
+        exists ? ::ReplaceFileA(path.c_str(), temporary.c_str(), nullptr,
+                                REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
+               : ::MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH);
+    if (!swapped) return fail(exists ? "ReplaceFile" : "MoveFileEx", ::GetLastError());
+    return {};
+}
+
+}  // namespace keltrove
