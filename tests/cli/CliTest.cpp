@@ -1,10 +1,7 @@
 // keltrove-cli end to end: the real program, the real serial code and the real simulator,
 // judged by exit codes, output and what the simulator saw on the line.
-#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -14,10 +11,9 @@
 #include <sstream>
 
 #include "DeviceTable.h"
+#include "ProgramRun.h"
 #include "SimulatorProcess.h"
 #include "TableFile.h"
-
-extern char** environ;
 
 namespace keltrove::test {
 namespace {
@@ -25,11 +21,6 @@ namespace {
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
 
-struct Outcome {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
 
 std::string ReadFile(const fs::path& path) {
     std::ostringstream text;
@@ -71,26 +62,7 @@ protected:
     Outcome Cli(const std::vector<std::string>& args) {
         std::vector<std::string> all{KELTROVE_CLI_BINARY};
         all.insert(all.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (std::string& arg : all) argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        const std::string out = (m_Dir / "out").string();
-        const std::string err = (m_Dir / "err").string();
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        pid_t pid = -1;
-        Outcome run;
-        if (::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-            int status = 0;
-            ::waitpid(pid, &status, 0);
-            run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-        run.out = ReadFile(out);
-        run.err = ReadFile(err);
-        return run;
+        return RunProgram(std::move(all), m_Dir.string());
     }
 
     std::string File(const std::string& name, const std::string& text) {

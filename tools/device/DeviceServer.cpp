@@ -44,7 +44,7 @@ std::string CDeviceServer::Run() {
 }
 
 void CDeviceServer::PlugIn() {
-    m_Line = std::make_unique<Line>();
+    m_Line = std::make_unique<Line>(m_Session.Baud());
     m_bWaitWritable = false;
     m_Entry.PointAt(m_Line->pty.SlavePath());
     m_Announce(m_Entry.LinkPath(), m_Line->pty.SlavePath());

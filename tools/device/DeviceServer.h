@@ -39,6 +39,7 @@ public:
 private:
     // The pty and the watch on its slave, created and dropped together.
     struct Line {
+        explicit Line(std::uint32_t baud) : pty(baud) {}
         CPty pty;
         CPortUseWatch watch{pty.SlavePath()};
     };

@@ -38,6 +38,9 @@ public:
     CDeviceSession(const DeviceTable& table, const SessionOptions& options, std::mt19937& random,
                    ILineLog& log);
 
+    // The line speed the device runs at.
+    std::uint32_t Baud() const { return m_Options.shape.baud; }
+
     // `bytes` arrived from the program at `now`.
     void OnReceived(std::span<const std::uint8_t> bytes, TimePoint now);
 

@@ -59,7 +59,7 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
     app.add_option("--table", options.tableFile, "the table to start with (a table file)")
         ->type_name("FILE");
     app.add_option("--baud", options.session.shape.baud,
-                   "line speed for pacing the answer, 10 bits a byte")
+                   "the line's speed: the pty reports it, and answers are paced at it, 10 bits a byte")
         ->type_name("N")
         ->capture_default_str()
         ->check(CLI::Range(50u, kMaxBaud));

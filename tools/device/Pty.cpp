@@ -7,11 +7,12 @@
 
 #include <array>
 
+#include "LineSettings.h"
 #include "OsError.h"
 
 namespace keltrove::device {
 
-CPty::CPty() {
+CPty::CPty(std::uint32_t baud) {
     m_Master.Reset(posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
     if (!m_Master.IsValid()) throw CSystemError("posix_openpt", "", errno);
     if (grantpt(m_Master.Get()) != 0) throw CSystemError("grantpt", "", errno);
@@ -25,7 +26,7 @@ CPty::CPty() {
     m_Slave.Reset(RetryOnEintr(
         [&] { return ::open(m_strSlavePath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC); }));
     if (!m_Slave.IsValid()) throw CSystemError("open", m_strSlavePath, errno);
-    SetRaw();
+    SetRaw(baud);
     // Non-blocking master: the server polls, and a full slave input queue must not stall it.
     const int flags = fcntl(m_Master.Get(), F_GETFL);
     if (flags == -1) throw CSystemError("fcntl F_GETFL", "pty master", errno);
@@ -34,7 +35,7 @@ CPty::CPty() {
     }
 }
 
-void CPty::SetRaw() {
+void CPty::SetRaw(std::uint32_t baud) {
     termios settings{};
     if (tcgetattr(m_Slave.Get(), &settings) != 0) {
         throw CSystemError("tcgetattr", m_strSlavePath, errno);
@@ -46,6 +47,7 @@ void CPty::SetRaw() {
     settings.c_cflag |= CLOCAL | CREAD;  // no modem lines on a pty; receiver on
     settings.c_cc[VMIN] = 1;             // a blocking read returns as soon as a byte is there
     settings.c_cc[VTIME] = 0;            // with no inter-byte timer
+    if (const auto speed = SpeedFromBaud(baud)) cfsetspeed(&settings, *speed);
     if (tcsetattr(m_Slave.Get(), TCSANOW, &settings) != 0) {
         throw CSystemError("tcsetattr", m_strSlavePath, errno);
     }

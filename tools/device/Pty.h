@@ -4,7 +4,8 @@
 // directory's link, as its serial port. The simulator also holds a slave descriptor of its
 // own for the line's whole life: without one, the master reports a hang-up whenever the
 // program has the port closed, and a poll on it would spin; with it, the program can close
-// and reopen the port as often as it likes. The slave starts in raw mode, so that nothing
+// and reopen the port as often as it likes. The slave starts in raw mode at the simulated speed, which a program that checks what
+// it opened can read back, so that nothing
 // echoes, translates or swallows a byte until the program sets the line up itself.
 //
 // Destroying the object closes both sides, which is how the line hangs up: the program's
@@ -14,6 +15,7 @@
 // One thread. The constructor throws CSystemError naming the call that failed.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "UniqueFd.h"
@@ -22,7 +24,8 @@ namespace keltrove::device {
 
 class CPty {
 public:
-    CPty();
+    // The line reports `baud` as its speed, where termios has that rate.
+    explicit CPty(std::uint32_t baud);
 
     // Non-blocking, close-on-exec.
     int Master() const { return m_Master.Get(); }
@@ -38,7 +41,7 @@ public:
     int UnreadByProgram() const;
 
 private:
-    void SetRaw();
+    void SetRaw(std::uint32_t baud);
 
     UniqueFd m_Master;
     UniqueFd m_Slave;

@@ -1,0 +1,178 @@
+// keltrove-cli.exe and the Win32 serial link under Wine, against the real simulator.
+//
+// scripts/test-windows sets the scene: $WINEPREFIX maps COM5 to COM8 to links in
+// $KELTROVE_WINE_PORTS, $KELTROVE_WINE runs a Windows program and $KELTROVE_WINDOWS_BUILD
+// holds the cross build. Each case plugs a fresh simulator in as COM5 at a line speed no
+// machine port has, and the Windows side refuses any port that does not report it.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "DeviceTable.h"
+#include "ProgramRun.h"
+#include "SimulatorProcess.h"
+#include "TableFile.h"
+
+namespace keltrove::test {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using ::testing::HasSubstr;
+
+constexpr const char* kPort = "COM5";
+constexpr const char* kMissingPort = "COM8";  // mapped to a link that is never made
+constexpr const char* kGuardBaud = "57600";
+
+std::string Env(const char* name) {
+    const char* value = std::getenv(name);
+    if (value == nullptr || *value == '\0') {
+        throw std::runtime_error(std::string("$") + name + " is not set: run scripts/test-windows");
+    }
+    return value;
+}
+
+// How a Windows program names a Linux path: Wine's Z: drive. (A path starting with "/"
+// would read as an option there.)
+std::string WindowsPath(const fs::path& path) {
+    std::string text = "Z:" + path.string();
+    for (char& c : text) {
+        if (c == '/') c = '\\';
+    }
+    return text;
+}
+
+std::string DefaultTableFile() {
+    return FormatTableFile(device::DefaultTableTexts());
+}
+
+class UnderWine : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_strWine = Env("KELTROVE_WINE");
+        m_Build = Env("KELTROVE_WINDOWS_BUILD");
+        m_Ports = Env("KELTROVE_WINE_PORTS");
+        char pattern[] = "/tmp/keltrove-wine-XXXXXX";
+        m_Dir = ::mkdtemp(pattern);
+        for (const char* com : {kPort, kMissingPort}) fs::remove(m_Ports / com);
+    }
+    void TearDown() override {
+        if (m_pDevice) {
+            EXPECT_EQ(m_pDevice->Stop(), 0) << m_pDevice->Log();
+        }
+        m_pDevice.reset();
+        fs::remove_all(m_Dir);
+    }
+
+    // A fresh simulator as COM5 with `options`, checked from the Windows side.
+    void Device(std::vector<std::string> options = {}) {
+        options.insert(options.begin(), {"--port-dir", m_Ports.string(), "--as", kPort,
+                                         "--baud", kGuardBaud});
+        m_pDevice = std::make_unique<CSimulatorProcess>(std::move(options),
+                                                        (m_Dir / "device.log").string());
+        ASSERT_FALSE(m_pDevice->WaitPlugged().empty()) << m_pDevice->Log();
+        const Outcome guard = SerialTests("SimulatorPort.IsTheSimulator");
+        ASSERT_EQ(guard.code, 0) << guard.out << guard.err;
+    }
+
+    std::vector<std::string> Wine(const std::string& program, std::vector<std::string> args) {
+        args.insert(args.begin(), {m_strWine, (m_Build / program).string()});
+        return args;
+    }
+    std::vector<std::string> TestEnv() const {
+        return {std::string("KELTROVE_TEST_PORT=") + kPort,
+                std::string("KELTROVE_TEST_GUARD_BAUD=") + kGuardBaud};
+    }
+
+    Outcome Cli(std::vector<std::string> args) {
+        return RunProgram(Wine("src/cli/keltrove-cli.exe", std::move(args)), m_Dir.string());
+    }
+    Outcome SerialTests(const std::string& filter) {
+        return RunProgram(Wine("tests/serial/serial_tests.exe", {"--gtest_filter=" + filter}),
+                          m_Dir.string(), TestEnv());
+    }
+
+    std::string m_strWine;
+    fs::path m_Build;
+    fs::path m_Ports;
+    fs::path m_Dir;
+    std::unique_ptr<CSimulatorProcess> m_pDevice;
+};
+
+TEST_F(UnderWine, SerialLinkReadsTheTableAndLeavesNoHandle) {
+    Device();
+    const Outcome run = SerialTests("SimulatorPort.ReadsTheWholeTable*:SimulatorPort.SecondOpen*");
+    EXPECT_EQ(run.code, 0) << run.out << run.err;
+    EXPECT_THAT(run.out, HasSubstr("[  PASSED  ] 1 test"));  // the other skips under Wine
+}
+
+TEST_F(UnderWine, SerialLinkHangUpIsOneLostReportWithoutSpinning) {
+    Device({"--hangup-after", "12"});
+    const Outcome run = SerialTests("SimulatorPort.HangUp*");
+    EXPECT_EQ(run.code, 0) << run.out << run.err;
+    EXPECT_THAT(run.out, HasSubstr("[  PASSED  ] 1 test"));
+}
+
+TEST_F(UnderWine, CliReadsPacedAndBurstAndReplacesTheOutputFile) {
+    for (const std::vector<std::string>& mode :
+         {std::vector<std::string>{}, std::vector<std::string>{"--burst"}}) {
+        Device(mode);
+        const fs::path table = m_Dir / "table.txt";
+        std::ofstream(table) << "# an earlier backup\n";
+        const Outcome run = Cli({"read", "-p", kPort, "-o", WindowsPath(table)});
+        EXPECT_EQ(run.code, 0) << run.err;
+        std::ostringstream saved;
+        saved << std::ifstream(table).rdbuf();
+        const TableParse read = ParseTableFile(saved.str());
+        ASSERT_TRUE(read.table) << run.err;
+        EXPECT_EQ(FormatTableFile(*read.table), DefaultTableFile());
+        EXPECT_EQ(m_pDevice->Stop(), 0);
+        m_pDevice.reset();
+    }
+}
+
+TEST_F(UnderWine, CliWriteVerifyRoundTrips) {
+    Device();
+    std::string text = DefaultTableFile();
+    text.replace(text.find("\n5 0105\n"), 8, "\n5 77\n");
+    const fs::path table = m_Dir / "table.txt";
+    std::ofstream(table) << text;
+    const Outcome run = Cli({"write", "--verify", "-p", kPort, WindowsPath(table)});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_THAT(m_pDevice->Log(), HasSubstr("write end: 32 entries stored"));
+}
+
+TEST_F(UnderWine, CliFailuresHaveTheirExitCodes) {
+    Outcome run = Cli({"read", "-p", kMissingPort});
+    EXPECT_EQ(run.code, 3) << run.err;
+    EXPECT_THAT(run.err, HasSubstr(kMissingPort));
+
+    Device({"--silent"});
+    run = Cli({"read", "-p", kPort});
+    EXPECT_EQ(run.code, 4) << run.err;
+}
+
+TEST_F(UnderWine, CliHangUpMidReadEndsWithoutSpinning) {
+    Device({"--hangup-after", "12"});
+    CProgramRun cli(Wine("src/cli/keltrove-cli.exe", {"read", "-p", kPort}), m_Dir.string());
+    // The simulator plugs a new line in once it has hung up the old one.
+    ASSERT_FALSE(m_pDevice->WaitPlugged().empty()) << m_pDevice->Log();
+    const auto atHangUp = cli.CpuSoFar();
+    const auto start = std::chrono::steady_clock::now();
+    const Outcome run = cli.Finish();
+    const auto after = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(run.code, 4) << run.err;
+    EXPECT_THAT(run.err, HasSubstr(kPort));
+    // Under 10 % of a core over the second after the hang-up, or over what was left of it.
+    EXPECT_LT(run.cpu - atHangUp, std::max<std::chrono::microseconds>(
+                                      100ms, std::chrono::duration_cast<std::chrono::microseconds>(after) / 10));
+}
+
+}  // namespace
+}  // namespace keltrove::test
