@@ -5,9 +5,6 @@
 // number of ports, several runs each, and prints the median and its ratio to one port's.
 // The ports are served side by side, so the ratio should stay near 1.
 // Usage: bench_cli_parallel [runs]
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,33 +18,21 @@
 #include <vector>
 
 #include "DeviceTable.h"
+#include "ProgramRun.h"
 #include "SimulatorProcess.h"
 #include "TableFile.h"
-
-extern char** environ;
 
 namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-// Seconds that `args` took to run; negative when it failed.
-double TimeRun(std::vector<std::string> args) {
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+// Seconds that `args` took to run; negative when it failed. Its output goes to files in `dir`.
+double TimeRun(std::vector<std::string> args, const fs::path& dir) {
     const Clock::time_point start = Clock::now();
-    pid_t pid = -1;
-    int status = -1;
-    if (::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-        ::waitpid(pid, &status, 0);
-    }
-    posix_spawn_file_actions_destroy(&actions);
+    const keltrove::test::Outcome run = keltrove::test::RunProgram(std::move(args), dir.string());
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? seconds : -1;
+    return run.code == 0 ? seconds : -1;
 }
 
 }  // namespace
@@ -83,7 +68,7 @@ int main(int argc, char* argv[]) {
                 args.insert(args.end(), {"-p", "COM" + std::to_string(com)});
             }
             args.push_back(file);
-            const double seconds = TimeRun(args);
+            const double seconds = TimeRun(args, dir);
             if (seconds < 0) {
                 std::fprintf(stderr, "bench_cli_parallel: the write to %d ports failed\n", ports);
                 return 1;

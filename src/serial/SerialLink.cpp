@@ -16,6 +16,22 @@ void CSerialLink::SetEvents(ILinkEvents* events) {
     m_pEvents = events;
 }
 
+int CSerialLink::Open(const std::string& name, std::uint32_t baud, std::uint16_t portId) {
+    Close();  // at most one port, and so one watcher, per object
+    m_wPortTag = portId;
+    m_strDevice = name;
+    m_strDevicePath.clear();
+    m_strLastError.clear();
+
+    if (!OpenAndSetUp(baud)) return 0;
+    m_bLinkUp.store(true, std::memory_order_release);
+    if (std::string failed = m_Watcher.Start(*this, m_pEvents); !failed.empty()) {
+        Close();
+        return Fail("Error while creating ThreadWatchComm, " + m_strDevice + " (" + failed + ")");
+    }
+    return 1;
+}
+
 int CSerialLink::Fail(std::string reason) {
     m_strLastError = std::move(reason);
     return 0;

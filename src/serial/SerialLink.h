@@ -77,6 +77,10 @@ private:
 
     // Read, and on a failing port the reason that the device is gone in `failure`.
     std::uint32_t ReadPort(std::uint8_t* buffer, std::uint32_t size, std::string* failure);
+    // The platform's part of Open: opens m_strDevice, takes it for this program, sets it up
+    // at `baud` and empties it. False with the reason in LastError; a port whose settings
+    // were refused stays held until Close.
+    bool OpenAndSetUp(std::uint32_t baud);
     // Opens, checks and locks the device; on failure an invalid handle, and the reason
     // in LastError.
     PortHandle OpenExclusive();

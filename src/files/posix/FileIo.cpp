@@ -9,6 +9,7 @@
 #include <fstream>
 #include <vector>
 
+#include "FileTexts.h"
 #include "SystemError.h"
 #include "UniqueFd.h"
 
@@ -23,7 +24,7 @@ std::string NotAFile(const std::string& path, mode_t mode) {
                        : S_ISBLK(mode)  ? "a block device"
                        : S_ISSOCK(mode) ? "a socket"
                                         : "not a regular file";
-    return path + ": is " + what + ", not a file; give the path of a table file";
+    return NotAFileText(path, what);
 }
 
 // The process's umask, read without changing it (umask() would change it for every
@@ -68,8 +69,7 @@ FileRead ReadRegularFile(const std::string& path, std::size_t maxBytes) {
         if (n == 0) return {std::move(bytes), {}};
         bytes.append(chunk.data(), static_cast<std::size_t>(n));
         if (bytes.size() > maxBytes) {
-            return {std::nullopt, path + ": larger than " + std::to_string(maxBytes / 1024) +
-                                      " KiB, so it is not a table file"};
+            return {std::nullopt, TooLargeText(path, maxBytes)};
         }
     }
 }

@@ -8,16 +8,13 @@
 #include <filesystem>
 #include <vector>
 
+#include "FileTexts.h"
 #include "PortHandle.h"  // UniqueHandle
 #include "SystemError.h"
 
 namespace keltrove {
 
 namespace {
-
-std::string NotAFile(const std::string& path, const char* what) {
-    return path + ": is " + what + ", not a file; give the path of a table file";
-}
 
 bool WriteAll(HANDLE file, std::string_view bytes) {
     while (!bytes.empty()) {
@@ -40,14 +37,14 @@ FileRead ReadRegularFile(const std::string& path, std::size_t maxBytes) {
         return {std::nullopt, DescribeSystemError(path, ::GetLastError())};
     }
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        return {std::nullopt, NotAFile(path, "a directory")};
+        return {std::nullopt, NotAFileText(path, "a directory")};
     }
     UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsValid()) return {std::nullopt, DescribeSystemError(path, ::GetLastError())};
     if (::GetFileType(file.Get()) != FILE_TYPE_DISK) {
-        return {std::nullopt, NotAFile(path, "a device or a pipe")};
+        return {std::nullopt, NotAFileText(path, "a device or a pipe")};
     }
     std::string bytes;
     std::vector<char> chunk(16 * 1024);
@@ -60,8 +57,7 @@ FileRead ReadRegularFile(const std::string& path, std::size_t maxBytes) {
         if (got == 0) return {std::move(bytes), {}};
         bytes.append(chunk.data(), got);
         if (bytes.size() > maxBytes) {
-            return {std::nullopt, path + ": larger than " + std::to_string(maxBytes / 1024) +
-                                      " KiB, so it is not a table file"};
+            return {std::nullopt, TooLargeText(path, maxBytes)};
         }
     }
 }
@@ -73,7 +69,7 @@ std::string ReplaceFile(const std::string& path, std::string_view bytes) {
     const DWORD attributes = ::GetFileAttributesA(path.c_str());
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
     if (exists && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        return NotAFile(path, "a directory");
+        return NotAFileText(path, "a directory");
     }
     // A name of our own beside the target, on the same volume, so that the swap is one step.
     const std::string temporary =

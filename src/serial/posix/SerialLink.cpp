@@ -68,34 +68,24 @@ std::string AccessHint(const std::string& device, int error) {
 
 }  // namespace
 
-int CSerialLink::Open(const std::string& name, std::uint32_t baud, std::uint16_t portId) {
-    Close();  // at most one port, and so one watcher, per object
-    m_wPortTag = portId;
-    m_strDevice = name;
-    m_strDevicePath.clear();
-    m_strLastError.clear();
-
+bool CSerialLink::OpenAndSetUp(std::uint32_t baud) {
     if (!SpeedFromBaud(baud)) {
-        return Fail(name + ": unsupported baud rate " + std::to_string(baud));
+        Fail(m_strDevice + ": unsupported baud rate " + std::to_string(baud));
+        return false;
     }
     PortHandle port = OpenExclusive();
-    if (!port.IsValid()) return 0;
+    if (!port.IsValid()) return false;
     if (::tcgetattr(port.Get(), &m_Original.settings) != 0) {
-        return Fail(DescribeSystemError(m_strDevicePath, errno, "cannot read the line settings"));
+        Fail(DescribeSystemError(m_strDevicePath, errno, "cannot read the line settings"));
+        return false;
     }
     // From here on the port is held even if its settings are refused; Close releases it.
     m_hPort = std::move(port);
     m_Original.saved = true;
     m_nBaud = baud;
-    if (!SetUpLine()) return 0;
+    if (!SetUpLine()) return false;
     ::tcflush(m_hPort.Get(), TCIOFLUSH);  // bytes from before Open are not ours
-
-    m_bLinkUp.store(true, std::memory_order_release);
-    if (std::string failed = m_Watcher.Start(*this, m_pEvents); !failed.empty()) {
-        Close();
-        return Fail("Error while creating ThreadWatchComm, " + m_strDevice + " (" + failed + ")");
-    }
-    return 1;
+    return true;
 }
 
 PortHandle CSerialLink::OpenExclusive() {

@@ -2,6 +2,8 @@
 
 #include <system_error>
 
+#include "ErrorText.h"
+
 namespace keltrove {
 
 namespace {
@@ -34,23 +36,11 @@ std::string_view PlainWords(int error) {
 
 std::string SystemMessage(int error) {
     // generic_category's message is thread-safe, unlike strerror().
-    std::string text = std::generic_category().message(error);
-    if (const std::string_view plain = PlainWords(error); !plain.empty()) {
-        text += " (";
-        text += plain;
-        text += ")";
-    }
-    return text;
+    return WithPlainWords(std::generic_category().message(error), PlainWords(error));
 }
 
 std::string DescribeSystemError(std::string_view object, int error, std::string_view what) {
-    std::string text(object);
-    text += ": ";
-    if (!what.empty()) {
-        text += what;
-        text += ": ";
-    }
-    return text + SystemMessage(error);
+    return ErrorText(object, what, SystemMessage(error));
 }
 
 }  // namespace keltrove

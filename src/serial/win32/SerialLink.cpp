@@ -40,37 +40,29 @@ DWORD Complete(HANDLE port, OVERLAPPED& pending, BOOL ok, DWORD& error) {
 
 }  // namespace
 
-int CSerialLink::Open(const std::string& name, std::uint32_t baud, std::uint16_t portId) {
-    Close();  // at most one port, and so one watcher, per object
-    m_wPortTag = portId;
-    m_strDevice = name;
-    m_strDevicePath.clear();
-    m_strLastError.clear();
-
-    if (baud == 0) return Fail(name + ": unsupported baud rate 0");
+bool CSerialLink::OpenAndSetUp(std::uint32_t baud) {
+    if (baud == 0) {
+        Fail(m_strDevice + ": unsupported baud rate 0");
+        return false;
+    }
     PortHandle port = OpenExclusive();
-    if (!port.IsValid()) return 0;
+    if (!port.IsValid()) return false;
     SavedLine original;
     original.settings.DCBlength = sizeof(DCB);
     if (!::GetCommState(port.Get(), &original.settings) ||
         !::GetCommTimeouts(port.Get(), &original.timeouts)) {
-        return Fail(DescribeSystemError(name, ::GetLastError(), "cannot read the line settings"));
+        Fail(DescribeSystemError(m_strDevice, ::GetLastError(), "cannot read the line settings"));
+        return false;
     }
     // From here on the port is held even if its settings are refused; Close releases it.
     m_hPort = std::move(port);
     m_Original = original;
     m_Original.saved = true;
     m_nBaud = baud;
-    if (!SetUpLine()) return 0;
+    if (!SetUpLine()) return false;
     // Bytes from before Open are not ours.
     ::PurgeComm(m_hPort.Get(), PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
-
-    m_bLinkUp.store(true, std::memory_order_release);
-    if (std::string failed = m_Watcher.Start(*this, m_pEvents); !failed.empty()) {
-        Close();
-        return Fail("Error while creating ThreadWatchComm, " + m_strDevice + " (" + failed + ")");
-    }
-    return 1;
+    return true;
 }
 
 PortHandle CSerialLink::OpenExclusive() {

@@ -1,5 +1,9 @@
 #include "SystemError.h"
 
+#include <utility>
+
+#include "ErrorText.h"
+
 namespace keltrove {
 
 namespace {
@@ -42,22 +46,11 @@ std::string SystemMessage(DWORD error) {
         text.pop_back();
     }
     if (text.empty()) text = "error " + std::to_string(error);
-    if (const std::string_view plain = PlainWords(error); !plain.empty()) {
-        text += " (";
-        text += plain;
-        text += ")";
-    }
-    return text;
+    return WithPlainWords(std::move(text), PlainWords(error));
 }
 
 std::string DescribeSystemError(std::string_view object, DWORD error, std::string_view what) {
-    std::string text(object);
-    text += ": ";
-    if (!what.empty()) {
-        text += what;
-        text += ": ";
-    }
-    return text + SystemMessage(error);
+    return ErrorText(object, what, SystemMessage(error));
 }
 
 }  // namespace keltrove
