@@ -153,6 +153,12 @@ TEST_F(UnderWine, CliFailuresHaveTheirExitCodes) {
     EXPECT_EQ(run.code, 3) << run.err;
     EXPECT_THAT(run.err, HasSubstr(kMissingPort));
 
+    // A device name as a table file is refused before anything opens it. (COM7 leads to a
+    // link of the tests' own folder, in case it were opened.)
+    run = Cli({"diff", "COM7", "nul.txt"});
+    EXPECT_EQ(run.code, 2) << run.err;
+    EXPECT_THAT(run.err, HasSubstr("COM7: is a device, not a file"));
+
     Device({"--silent"});
     run = Cli({"read", "-p", kPort});
     EXPECT_EQ(run.code, 4) << run.err;

@@ -5,6 +5,7 @@
 #undef ReplaceFile
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <vector>
 
@@ -15,6 +16,19 @@
 namespace keltrove {
 
 namespace {
+
+// "COM1", "nul.txt", "\\.\COM3": names that open a device wherever they stand, so that
+// even opening one to look at it would change a port's modem lines.
+bool IsDeviceName(const std::string& path) {
+    if (path.starts_with("\\\\.\\")) return true;
+    std::string stem = std::filesystem::path(path).filename().string();
+    stem = stem.substr(0, stem.find('.'));
+    while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+    for (char& c : stem) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL") return true;
+    return stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) &&
+           stem[3] >= '1' && stem[3] <= '9';
+}
 
 bool WriteAll(HANDLE file, std::string_view bytes) {
     while (!bytes.empty()) {
@@ -31,6 +45,7 @@ bool WriteAll(HANDLE file, std::string_view bytes) {
 }  // namespace
 
 FileRead ReadRegularFile(const std::string& path, std::size_t maxBytes) {
+    if (IsDeviceName(path)) return {std::nullopt, NotAFileText(path, "a device")};
     // Attributes before the open: "COM1" or "\\.\pipe\x" open a device or a pipe.
     const DWORD attributes = ::GetFileAttributesA(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
@@ -66,6 +81,7 @@ std::string ReplaceFile(const std::string& path, std::string_view bytes) {
     const std::filesystem::path target(path);
     const std::filesystem::path folder =
         target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+    if (IsDeviceName(path)) return NotAFileText(path, "a device");
     const DWORD attributes = ::GetFileAttributesA(path.c_str());
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
     if (exists && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {

@@ -175,13 +175,5 @@ TEST_F(SimulatorPort, HangUpEndsTheWatcherWithOneLostReportAndNoSpin) {
     link.Close();
 }
 
-TEST(SerialLinkWin32, MissingPortIsRefusedNamingIt) {
-    // Above any number a machine maps by itself, and not in the tests' own map.
-    CSerialLink link;
-    EXPECT_EQ(link.Open("COM99", kLineBaud, 1), 0);
-    EXPECT_EQ(link.LastError().rfind("COM99: ", 0), 0u) << link.LastError();
-    EXPECT_FALSE(link.IsOpen());
-}
-
 }  // namespace
 }  // namespace keltrove
