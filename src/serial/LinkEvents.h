@@ -24,7 +24,8 @@ public:
     virtual ~ILinkEvents() = default;
 
     // Bytes may wait in the receive queue: sent once per wake-up of the watcher, after Read
-    // found the port empty, even when nothing was stored. `portId` is Open's port ID.
+    // found the port empty, even when nothing was stored; on Windows, a wait that ended
+    // without an event and brought nothing is not told. `portId` is Open's port ID.
     virtual void OnRxNotify(std::uint16_t portId) = 0;
 
     // A received chunk of `droppedBytes` bytes was dropped whole for want of room in the
