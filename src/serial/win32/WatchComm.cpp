@@ -68,6 +68,19 @@ bool CWatchComm::WaitForEvent(CSerialLink& link, HANDLE done, bool& event, std::
         const std::array<HANDLE, 2> waits{done, m_StopEvent.Get()};
         const DWORD woken = ::WaitForMultipleObjects(2, waits.data(), FALSE, INFINITE);
         DWORD unused = 0;
+        if (woken == WAIT_OBJECT_0) {
+            ok = ::GetOverlappedResult(m_hPort, &pending, &unused, FALSE);
+            error = ok ? ERROR_SUCCESS : ::GetLastError();
+            if (error == ERROR_IO_INCOMPLETE) {
+                // The event came but the wait goes on (Wine can set it late, for the wait
+                // before, and then leave this one unserved): end the wait as a change of
+                // mask does, and take it as a false wake-up.
+                ::SetCommMask(m_hPort, EV_RXCHAR);
+                ::GetOverlappedResult(m_hPort, &pending, &unused, TRUE);
+                ok = FALSE;
+                error = ERROR_OPERATION_ABORTED;
+            }
+        }
         if (woken != WAIT_OBJECT_0) {
             // Stopped (or the wait itself failed): the system must be done with `pending`
             // before it goes out of scope.
@@ -78,8 +91,6 @@ bool CWatchComm::WaitForEvent(CSerialLink& link, HANDLE done, bool& event, std::
             }
             return false;
         }
-        ok = ::GetOverlappedResult(m_hPort, &pending, &unused, FALSE);
-        error = ok ? ERROR_SUCCESS : ::GetLastError();
     }
     if (!link.m_bLinkUp.load(std::memory_order_acquire)) return false;
     // ERROR_OPERATION_ABORTED without our stop is a false wake-up: check the port, wait again.
