@@ -4,7 +4,8 @@
 // ReadRegularFile refuses, without blocking on them, what is not a regular file: a
 // directory, a FIFO (which would block for ever without a writer), a device (opening a
 // serial port would change its modem lines). ReplaceFile writes a temporary file in the
-// same folder, flushes it to the disk and renames it over the target, so that the target
+// same folder, flushes it to the disk and renames it over the target (through a symbolic
+// link, over what the link points at, and the link stays), so that the target
 // is either the old file whole or the new one whole, even after a crash; on failure the
 // target is untouched and no temporary file remains.
 //

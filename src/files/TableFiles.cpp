@@ -5,11 +5,11 @@
 
 namespace keltrove {
 
-TableLoad LoadTable(const std::string& path) {
+TableLoad LoadTable(const std::string& path, MissingEntries missing) {
     const FileRead file = ReadRegularFile(path, kMaxTableFileBytes);
-    if (!file.bytes) return {std::nullopt, {file.error}};
-    TableParse parsed = ParseTableFile(*file.bytes);
-    TableLoad load{std::move(parsed.table), {}};
+    if (!file.bytes) return {std::nullopt, {}, {file.error}};
+    TableParse parsed = ParseTableFile(*file.bytes, missing);
+    TableLoad load{std::move(parsed.table), parsed.missing, {}};
     for (const TableProblem& problem : parsed.problems) {
         load.problems.push_back(DescribeProblem(path, problem));
     }

@@ -9,14 +9,16 @@
 #include <vector>
 
 #include "EntryTable.h"
+#include "TableFile.h"
 
 namespace keltrove {
 
 struct TableLoad {
     std::optional<EntryTexts> table;    // set on success
+    EntrySet missing;                   // what the file leaves out, when that is allowed
     std::vector<std::string> problems;  // "FILE:LINE: message", every one found
 };
 
-TableLoad LoadTable(const std::string& path);
+TableLoad LoadTable(const std::string& path, MissingEntries missing = MissingEntries::Refuse);
 
 }  // namespace keltrove

@@ -17,17 +17,23 @@ void SetEntryFrame(Frame& frame, Command command, std::uint8_t entry, const Fram
 }
 
 FrameValue AlignValue(std::string_view text) {
-    FrameValue value{};  // NUL past the end of the text
-    for (std::size_t i = 0; i < kValueSize && i < text.size(); ++i) {
-        value[i] = static_cast<std::uint8_t>(text[i]);
+    // A place is empty only past the end of the text: a NUL byte in the text is a value
+    // byte like any other, and reaches the device as it stands.
+    FrameValue value{};
+    std::array<bool, kValueSize> empty{};
+    for (std::size_t i = 0; i < kValueSize; ++i) {
+        empty[i] = i >= text.size();
+        if (!empty[i]) value[i] = static_cast<std::uint8_t>(text[i]);
     }
-    // The device expects values filled with "0" on the left; trailing blanks and missing
-    // characters become those fill characters. A blank followed by a character stays.
-    for (int moves = 0; moves < 4 && (value[3] == 0x00 || value[3] == ' '); ++moves) {
-        value[3] = value[2];
-        value[2] = value[1];
-        value[1] = value[0];
+    // The device expects values filled with "0" on the left; trailing blanks and empty
+    // places become those fill characters. A blank followed by a character stays.
+    for (int moves = 0; moves < 4 && (empty[3] || value[3] == ' '); ++moves) {
+        for (std::size_t i = kValueSize - 1; i > 0; --i) {
+            value[i] = value[i - 1];
+            empty[i] = empty[i - 1];
+        }
         value[0] = '0';
+        empty[0] = false;
     }
     return value;
 }

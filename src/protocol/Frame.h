@@ -47,9 +47,10 @@ void SetCommandFrame(Frame& frame, Command command);
 // Sets all eight bytes of an entry frame for `command`: the entry index, then `value`.
 void SetEntryFrame(Frame& frame, Command command, std::uint8_t entry, const FrameValue& value);
 
-// The outgoing value rule: the first four bytes of `text` (NUL past its end), then, while
-// the rightmost byte is NUL or a blank and at most four times, shift right and fill "0"
-// on the left. "12" -> "0012", "1 " -> "0001", " 12" -> "0 12", "" -> "0000".
+// The outgoing value rule: the first four bytes of `text`, then, while the rightmost place
+// is past the end of the text or holds a blank, and at most four times, shift right and
+// fill "0" on the left. "12" -> "0012", "1 " -> "0001", " 12" -> "0 12", "" -> "0000".
+// NUL bytes of the text are value bytes: "\0\0\0\0" goes out as four NULs.
 FrameValue AlignValue(std::string_view text);
 
 // Byte 2, the entry index, and bytes 3..6, the value.

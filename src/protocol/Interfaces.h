@@ -36,16 +36,17 @@ enum class MessageAnswer { Ok, Yes, No };
 
 // What a box is about, so that a front end can add what it knows, such as the port.
 enum class MessageKind {
-    NoReply,             // the read got no report at all: "DERID Not Connected", Yes/No
+    NoReply,             // no report at all: "DERID Not Connected", Yes reads again
     WriteNotTaken,       // a write frame did not go out: "DERID Not Connected", OK
     EntriesNotReceived,  // the read stopped short of the whole table, OK
-    ConfirmUnreadWrite,  // a write would send entries a failed read left empty, Yes/No
+    ConfirmUnreadWrite,  // a write would send entries a failed read left empty, Yes/No, No first
 };
 
 struct SessionMessage {
     MessageKind kind;
     std::string text;
     MessageButtons buttons;
+    MessageAnswer defaultAnswer = MessageAnswer::Yes;  // what Enter gives in a Yes/No box
 };
 
 // Fill: the reports become the entry texts, and so the fields. Compare: the fields stay as

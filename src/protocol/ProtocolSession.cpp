@@ -87,15 +87,18 @@ bool CProtocolSession::TakeReport(const Frame& frame) {
     m_View.ShowStatus(SessionStatus::Reading);
     const bool fills = !m_Read || m_Read->mode == ReadMode::Fill;
     const int entry = EntryOf(frame);
+    bool fresh = false;  // a read under way gets an entry it did not have
     if (IsEntryNumber(entry)) {
         const FrameValue value = ValueOf(frame);
         const std::string text(value.begin(), value.end());
         if (fills) {
+            m_bFilled = true;
             m_EntryText[Index(entry)] = text;
             m_View.MarkReceived(entry);
             m_Unread.Remove(entry);  // the device's own value: nothing is lost writing it
         }
         if (m_Read) {
+            fresh = !m_Read->received.Has(entry);
             m_Read->received.Add(entry);
             m_Read->values[Index(entry)] = text;
         }
@@ -103,8 +106,10 @@ bool CProtocolSession::TakeReport(const Frame& frame) {
     if (m_Read) {
         if (entry == kEntryCount) {
             EndRead(m_Read->received == EntrySet::All() ? ReadEnd::Whole : ReadEnd::Incomplete);
-        } else {
-            m_ReportGapTicks.Arm(kReplyTicks);
+        } else if (fresh || m_ReportGapTicks.IsIdle()) {
+            // Only progress buys time: a device repeating what it sent cannot keep a read
+            // going for ever.
+            m_ReportGapTicks.Arm(kReportGapTicks);
         }
     } else if (IsEntryNumber(entry)) {
         // Outside a read nothing can fail, but a whole table still says so: a device answers
@@ -140,9 +145,10 @@ void CProtocolSession::FinishEndedRead() {
     const EntrySet missing = EntrySet::All().Without(read.received);
     m_View.ShowStatus(whole ? SessionStatus::ReadDone : SessionStatus::ReadFailed);
     if (how == ReadEnd::Incomplete) m_View.ShowMessage(EntriesNotReceivedMessage(missing));
-    if (how == ReadEnd::NoReply)
-        m_View.ShowMessage(NoReplyMessage());  // the answer changes nothing
+    const bool again =
+        how == ReadEnd::NoReply && m_View.ShowMessage(NoReplyMessage()) == MessageAnswer::Yes;
     m_View.OnReadEnded({read.mode, whole, missing, read.values});
+    if (again) OnRead(read.mode);  // exactly what Read (or Compare) would have sent
 }
 
 std::uint32_t CProtocolSession::SendTxFrame() {
@@ -192,6 +198,7 @@ WriteOutcome CProtocolSession::OnWrite(const EntryTexts& texts) {
     SetCommandFrame(m_TxFrame, Command::WriteEnd);
     if (!Send()) return FailWrite();
     m_View.ShowStatus(SessionStatus::WriteDone);
+    m_bFilled = true;
     m_Unread = EntrySet();  // the panel now holds what was written
     return WriteOutcome::Completed;
 }
@@ -227,10 +234,20 @@ void CProtocolSession::OnPortClosed() {
     FinishEndedRead();
 }
 
-void CProtocolSession::LoadEntryTexts(const EntryTexts& texts) {
+void CProtocolSession::LoadEntryTexts(const EntryTexts& texts, const EntrySet& unread) {
     m_EntryText = texts;
-    m_Unread = EntrySet();
+    m_Unread = unread;
+    m_bFilled = true;
     Refresh();
+}
+
+EntrySet CProtocolSession::NotFromPanelIn(const EntryTexts& texts) const {
+    EntrySet entries = UnreadIn(texts);
+    if (m_bFilled || m_Read) return entries;
+    for (int entry = 1; entry <= kEntryCount; ++entry) {
+        if (texts[Index(entry)].empty()) entries.Add(entry);
+    }
+    return entries;
 }
 
 void CProtocolSession::Refresh() {

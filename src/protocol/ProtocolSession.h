@@ -8,9 +8,12 @@
 // and asks for each tick only while a countdown needs it.
 //
 // A read is whole only when it brought every entry 1..32. It fails when no report comes
-// at all (5 reply ticks), when the reports stop for 5 reply ticks before entry 32, when
-// entry 32 arrives with an entry missing, or when the port goes away. Until a later read
-// is whole, a write first asks before it sends entries that such a read left empty.
+// at all (5 reply ticks; the box asks whether to read again), when no report bringing a
+// new entry has come for 20 reply ticks before entry 32 (repeats do not count, so a read
+// ends within 32 s whatever the device sends), when entry 32 arrives with an entry
+// missing, or when the port goes away. Until a later read is whole, a write first asks
+// before it sends entries that such a read left empty; a table loaded with entries marked
+// unread keeps them so.
 //
 // One thread only, the one that drives it. The view's box may run a nested event loop, so
 // every entry point may be re-entered while a box is up; the state is consistent at every
@@ -42,7 +45,9 @@ struct ReadUnderWay {
 
 class CProtocolSession {
 public:
-    static constexpr std::uint8_t kReplyTicks = 5;  // ticks of the 50 ms reply timer
+    static constexpr std::uint8_t kReplyTicks = 5;  // the first report, in 50 ms reply ticks
+    // The next new entry of a read under way: 1 s, which a slow panel needs between reports.
+    static constexpr std::uint8_t kReportGapTicks = 20;
     static constexpr std::chrono::milliseconds kWritePause{100};
 
     CProtocolSession(ISessionView& view, IByteLink& link, IPause& pause, ITickTimers& timers);
@@ -78,13 +83,16 @@ public:
     // under way has failed (the front end has said why).
     void OnPortClosed();
 
-    // A table taken from elsewhere (a file) becomes the entry texts; nothing is sent.
-    void LoadEntryTexts(const EntryTexts& texts);
+    // A table taken from elsewhere (a file) becomes the entry texts; nothing is sent. The
+    // `unread` entries count as a failed read left them: a write asks before sending them.
+    void LoadEntryTexts(const EntryTexts& texts, const EntrySet& unread = {});
 
     const EntryTexts& EntryText() const { return m_EntryText; }
-    bool IsReading() const { return m_Read.has_value(); }
     // The entries of `texts` that a write would send as a failed read left them.
     EntrySet UnreadIn(const EntryTexts& texts) const;
+    // The entries of `texts` that hold nothing from the panel or the user: those a failed
+    // read left, and, before any read, load or write, the empty ones.
+    EntrySet NotFromPanelIn(const EntryTexts& texts) const;
 
 private:
     enum class ReadEnd { Whole, Incomplete, NoReply, PortGone };
@@ -119,6 +127,7 @@ private:
     std::optional<std::pair<ReadUnderWay, ReadEnd>> m_Ended;
     EntrySet m_Unread;   // what the last failed read did not bring
     EntrySet m_Unasked;  // reports since the last read ended: a second answer to a re-sent request
+    bool m_bFilled = false;  // a read, a load or a write has given the entry texts values
 
     bool m_bReplyTicking = false;
     bool m_bGapTicking = false;

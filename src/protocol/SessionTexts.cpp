@@ -34,7 +34,7 @@ SessionMessage ConfirmUnreadWriteMessage(const EntrySet& unread) {
             std::string(one ? "Entry " : "Entries ") + DescribeEntries(unread) +
                 (one ? " was" : " were") +
                 " not read from the panel and will be written as 0000. Write anyway?",
-            MessageButtons::YesNo};
+            MessageButtons::YesNo, MessageAnswer::No};
 }
 
 SessionMessage NoReplyMessage() {

@@ -1,5 +1,6 @@
 #include "TableFile.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdio>
@@ -115,12 +116,30 @@ Entry SplitEntry(std::string_view line) {
     return entry;
 }
 
+// One line for a file that is not text of this format at all, or empty.
+std::string NotTextProblem(std::string_view text) {
+    if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF")) {
+        return "UTF-16 text (Notepad's \"Unicode\"), not a table file; save it as UTF-8 "
+               "and try again";
+    }
+    const std::size_t nul = text.find('\0');
+    if (nul == std::string_view::npos) return {};
+    const auto line = 1 + std::count(text.begin(), text.begin() + static_cast<long>(nul), '\n');
+    return "not a table file: binary content at line " + std::to_string(line);
+}
+
 class CParser {
 public:
+    explicit CParser(MissingEntries missing) : m_Missing(missing) {}
+
     TableParse Parse(std::string_view text) {
         if (text.size() > kMaxTableFileBytes) {
             Problem(0, "larger than " + std::to_string(kMaxTableFileBytes / 1024) +
                            " KiB, so it is not a table file");
+            return Finish();
+        }
+        if (std::string problem = NotTextProblem(text); !problem.empty()) {
+            Problem(0, std::move(problem));
             return Finish();
         }
         if (text.starts_with(kBom)) text.remove_prefix(kBom.size());
@@ -133,12 +152,17 @@ public:
             if (line.ends_with('\r')) line.remove_suffix(1);
             Line(number, line);
         }
-        if (const EntrySet missing = EntrySet::All().Without(m_Seen); !missing.Empty()) {
+        const EntrySet missing = EntrySet::All().Without(m_Seen);
+        if (!missing.Empty() && m_Missing == MissingEntries::Refuse) {
             Problem(0, std::string(missing.Count() == 1 ? "entry " : "entries ") +
                            DescribeEntries(missing) + (missing.Count() == 1 ? " is" : " are") +
-                           " missing; a table file gives each of entries 1 to 32 once");
+                           " missing, and a write needs all 32; if they were not read from the "
+                           "panel, read it again, or add lines such as \"" +
+                           std::to_string(FirstOf(missing)) + " 0000\"");
         }
-        return Finish();
+        TableParse result = Finish();
+        result.missing = missing;
+        return result;
     }
 
 private:
@@ -190,6 +214,13 @@ private:
         return result;
     }
 
+    static int FirstOf(const EntrySet& entries) {
+        int entry = 1;
+        while (!entries.Has(entry)) ++entry;
+        return entry;
+    }
+
+    MissingEntries m_Missing;
     EntryTexts m_Table;
     EntrySet m_Seen;
     std::array<int, kEntryCount> m_FirstLine{};
@@ -198,30 +229,45 @@ private:
 
 }  // namespace
 
-TableParse ParseTableFile(std::string_view text) {
-    return CParser().Parse(text);
+TableParse ParseTableFile(std::string_view text, MissingEntries missing) {
+    return CParser(missing).Parse(text);
 }
 
-std::string FormatTableFile(const EntryTexts& table, std::span<const std::string> notes) {
+std::string FormatTableFile(const EntryTexts& table, std::span<const std::string> notes,
+                            const EntrySet& omitted) {
     std::string text(kFirstLine);
     text += '\n';
     for (const std::string& note : notes) text += "# " + note + '\n';
+    if (!omitted.Empty()) {
+        const bool one = omitted.Count() == 1;
+        text += std::string("# ") + (one ? "entry " : "entries ") + DescribeEntries(omitted) +
+                (one ? " was not read from the panel and is" : " were not read from the panel and are") +
+                " left out\n";
+    }
     for (int entry = 1; entry <= kEntryCount; ++entry) {
+        if (omitted.Has(entry)) continue;
         text += std::to_string(entry) + ' ';
         for (const char c : table[static_cast<std::size_t>(entry - 1)]) {
             const auto byte = static_cast<unsigned char>(c);
-            if (byte == '\\') {
-                text += "\\\\";
-            } else if (NeedsEscape(byte)) {
-                text += Hex(byte);
-            } else if (byte < 0x80) {
-                text += c;
-            } else {  // Latin-1 to UTF-8
-                text += static_cast<char>(0xC0 | (byte >> 6));
-                text += static_cast<char>(0x80 | (byte & 0x3F));
-            }
+            text += byte == '\\' ? std::string("\\\\") : DisplayValue(std::string_view(&c, 1));
         }
         text += '\n';
+    }
+    return text;
+}
+
+std::string DisplayValue(std::string_view bytes) {
+    std::string text;
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte != '\\' && NeedsEscape(byte)) {
+            text += Hex(byte);
+        } else if (byte < 0x80) {
+            text += c;
+        } else {  // Latin-1 to UTF-8
+            text += static_cast<char>(0xC0 | (byte >> 6));
+            text += static_cast<char>(0x80 | (byte & 0x3F));
+        }
     }
     return text;
 }

@@ -16,7 +16,12 @@
 // aligned, filled with "0" on the left, so "12" is written as 0012 and a value of blanks
 // only as 0000. A backslash starts an escape: "\\" is a backslash and "\xHH" any byte, for
 // the control bytes a panel may hold; the writer escapes those, a backslash, and nothing
-// else. A file holds each of the 32 entries exactly once, in any order.
+// else. A file holds each of the 32 entries at most once, in any order. A file that leaves
+// some out (a table saved after a failed read leaves out what was not read, and says so in
+// a comment) is whole only for a reader that allows it; a write needs all 32.
+//
+// Files in UTF-16, and files with NUL bytes, are refused in one line: they are not text of
+// this format, and a line per byte would tell nothing.
 //
 // Pure functions, no I/O; callable from any thread. A bad file gives every problem found,
 // each with its line number (0 for the file as a whole); nothing throws.
@@ -42,14 +47,21 @@ struct TableProblem {
 
 struct TableParse {
     std::optional<EntryTexts> table;  // set when there are no problems
+    EntrySet missing;                 // entries the file leaves out; empty in `table`
     std::vector<TableProblem> problems;
 };
 
-TableParse ParseTableFile(std::string_view text);
+enum class MissingEntries { Refuse, Allow };
 
-// The file for `table`: a first comment line, a comment for each of `notes`, then all 32
-// entries in order.
-std::string FormatTableFile(const EntryTexts& table, std::span<const std::string> notes = {});
+TableParse ParseTableFile(std::string_view text, MissingEntries missing = MissingEntries::Refuse);
+
+// The file for `table`: a first comment line, a comment for each of `notes`, then the 32
+// entries in order, less the `omitted` ones, which a comment names.
+std::string FormatTableFile(const EntryTexts& table, std::span<const std::string> notes = {},
+                            const EntrySet& omitted = {});
+
+// A value for a person or for JSON: Latin-1 to UTF-8, control bytes as \xHH.
+std::string DisplayValue(std::string_view bytes);
 
 // "FILE:LINE: message", or "FILE: message" for line 0.
 std::string DescribeProblem(std::string_view file, const TableProblem& problem);

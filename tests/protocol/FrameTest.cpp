@@ -27,6 +27,9 @@ TEST(FrameAlignment, FillsMissingAndTrailingPositionsWithZerosOnTheLeft) {
 TEST(FrameAlignment, TakesOnlyTheFirstFourBytesAndKeepsAnyByteValue) {
     EXPECT_EQ(Value("12345"), "1234");
     EXPECT_EQ(Value(Bytes({0xFF, 0x01, 0x03, 0x7F})), Bytes({0xFF, 0x01, 0x03, 0x7F}));
+    // A NUL in the text is a value byte, not the end of the text.
+    EXPECT_EQ(Value(Bytes({0, 0, 0, 0})), Bytes({0, 0, 0, 0}));
+    EXPECT_EQ(Value(Bytes({'1', 0})), Bytes({'0', '0', '1', 0}));
 }
 
 TEST(FrameLayout, CommandFrameKeepsBytesTwoToSixOfThePreviousFrame) {

@@ -152,6 +152,7 @@ TEST_F(Session, NoiseAndPartialFramesLeaveTypedTextAlone) {
 }
 
 TEST_F(Session, SilentDeviceGivesOneBoxAndAFailedRead) {
+    m_View.m_Answer = MessageAnswer::No;  // "Read again now?"
     m_View.Type(1, "old");
     m_Session.OnRead();
     EXPECT_TRUE(m_Timers.m_bReply);
@@ -178,6 +179,16 @@ TEST_F(Session, SilentDeviceGivesOneBoxAndAFailedRead) {
     EXPECT_EQ(Count(kNoReplyBox), 1);
     ReplyTicks(1);
     EXPECT_EQ(Count(kNoReplyBox), 2);
+
+    // Yes reads again, exactly as Read would; a compare compares again.
+    m_View.m_Answer = MessageAnswer::Yes;
+    m_Session.OnRead(ReadMode::Compare);
+    m_Timeline.clear();
+    ReplyTicks(5);
+    EXPECT_EQ(m_Timeline.back(), "tx:01 40 30 30 30 30 30 03");
+    Receive(Answer(1, 32));
+    EXPECT_EQ(Last("ended:"), "ended:whole");
+    EXPECT_EQ(m_View.Field(1), "old");  // compared, not filled
 }
 
 TEST_F(Session, ADamagedReportFailsTheReadAndNamesItsEntry) {
@@ -191,23 +202,32 @@ TEST_F(Session, ADamagedReportFailsTheReadAndNamesItsEntry) {
     EXPECT_EQ(Last("ended:"), "ended:missing 6");
 }
 
-TEST_F(Session, ADeviceQuietAfterEntryTwentyFailsTheReadFiveTicksLater) {
+TEST_F(Session, OnlyNewEntriesKeepAReadGoing) {
     m_Session.OnRead();
     Receive(Answer(1, 20));
-    ReplyTicks(4);
+    ReplyTicks(19);  // a slow panel: nearly a second between reports still reads on
+    Receive(Answer(21, 21));
+    ReplyTicks(10);
+    Receive(Answer(1, 21));  // repeats buy no time
+    ReplyTicks(9);
     EXPECT_EQ(Last("status:"), kReading);
     ReplyTicks(1);
     EXPECT_EQ(Last("status:"), kReadFailed);
     EXPECT_EQ(
         Only("box:"),
-        test::Timeline{"box:Entries not received: 21 to 32. Read again before writing. [OK]"});
+        test::Timeline{"box:Entries not received: 22 to 32. Read again before writing. [OK]"});
     // A late report still fills its field, outside any read.
-    Receive(Report(21, "0021"));
-    EXPECT_EQ(m_View.Field(21), "0021");
+    Receive(Report(22, "0022"));
+    EXPECT_EQ(m_View.Field(22), "0022");
     EXPECT_EQ(Count(kReadDone), 0);
 }
 
 TEST_F(Session, AfterAFailedReadWriteAsksBeforeSendingWhatTheReadLeftEmpty) {
+    // Before anything was read, Save has the empty entries to name; Write does not ask.
+    EXPECT_EQ(m_Session.NotFromPanelIn(m_View.m_Fields), EntrySet::All());
+    EXPECT_TRUE(m_Session.UnreadIn(m_View.m_Fields).Empty());
+    EntrySet unread32;
+    unread32.Add(32);
     m_Session.OnRead();
     Receive(Answer(1, 11));
     m_Session.OnPortClosed();  // the line dropped at entry 12
@@ -237,6 +257,11 @@ TEST_F(Session, AfterAFailedReadWriteAsksBeforeSendingWhatTheReadLeftEmpty) {
     m_Timeline.clear();
     EXPECT_EQ(Write(), WriteOutcome::Completed);
     EXPECT_TRUE(Only("box:").empty());
+
+    // A table loaded with entries marked unread asks as the failed read did.
+    EntryTexts loaded;
+    m_Session.LoadEntryTexts(loaded, unread32);
+    EXPECT_EQ(m_Session.UnreadIn(m_View.m_Fields), unread32);
 }
 
 TEST_F(Session, ReportsArrivingWhileTheBoxIsUpAreShown) {

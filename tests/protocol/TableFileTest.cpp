@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "TableDiff.h"
 #include "TableFile.h"
 
 namespace keltrove {
@@ -71,15 +72,57 @@ TEST(TableFile, EveryProblemIsReportedWithItsLine) {
                   "f:7: entry 4: character U+4E00 is not in Latin-1, so the panel cannot hold it",
                   "f:8: entry 5: a backslash must start \\\\ or \\xHH",
                   "f:9: entry 6: a control character stands in the value; write it as \\x1B",
-                  "f: entries 2 to 6, 31 and 32 are missing; a table file gives each of entries 1 "
-                  "to 32 once",
+                  "f: entries 2 to 6, 31 and 32 are missing, and a write needs all 32; if they "
+                  "were not read from the panel, read it again, or add lines such as \"2 0000\"",
               }));
     EXPECT_EQ(Problems(std::string(kMaxTableFileBytes + 1, '#')),
               std::vector<std::string>{"f: larger than 64 KiB, so it is not a table file"});
-    EXPECT_EQ(Problems("1 \xC3\n"),
-              (std::vector<std::string>{"f:1: entry 1: the line is not valid UTF-8",
-                                        "f: entries 1 to 32 are missing; a table file gives "
-                                        "each of entries 1 to 32 once"}));
+    EXPECT_EQ(Problems(Lines(1, 32) + "\x7F""ELF\x02\x01" + std::string(3000, '\0')),
+              std::vector<std::string>{"f: not a table file: binary content at line 33"});
+    EXPECT_EQ(Problems("\xFF\xFE" "1\0 \0" "1\0"),
+              std::vector<std::string>{"f: UTF-16 text (Notepad's \"Unicode\"), not a table "
+                                       "file; save it as UTF-8 and try again"});
+}
+
+TEST(TableFile, ATableSavedAfterAFailedReadLeavesOutWhatWasNotRead) {
+    EntryTexts table;
+    table[0] = "0101";
+    EntrySet unread = EntrySet::All();
+    unread.Remove(1);
+    const std::string text = FormatTableFile(table, {}, unread);
+    EXPECT_NE(text.find("\n# entries 2 to 32 were not read from the panel and are left out\n"),
+              std::string::npos);
+    EXPECT_EQ(text.find("\n2 "), std::string::npos);
+    const TableParse loaded = ParseTableFile(text, MissingEntries::Allow);
+    ASSERT_TRUE(loaded.table);
+    EXPECT_EQ(loaded.missing, unread);
+    EXPECT_EQ((*loaded.table)[0], "0101");
+    EXPECT_FALSE(ParseTableFile(text).table);  // a write needs all 32
+}
+
+TEST(TableDiff, ABackupOrATableOfShortValuesMatchesThePanel) {
+    EntryTexts panel;
+    panel.fill("0012");
+    panel[0] = "12  ";
+    panel[1] = std::string(4, '\0');
+    panel[2] = "    ";
+    EntryTexts file = panel;  // a backup: the panel's bytes as they stand
+    file[3] = "12";           // a short value, which a write stores as 0012
+    EXPECT_TRUE(DiffWithPanel(panel, file).empty());
+
+    file[4] = "13";
+    file[5] = std::string(4, '\0') + "x";
+    const std::vector<EntryDifference> differ = DiffWithPanel(panel, file);
+    ASSERT_EQ(differ.size(), 2u);
+    EXPECT_EQ(differ[0].entry, 5);
+    EXPECT_EQ(differ[0].stored, "0013");
+    EXPECT_EQ(differ[1].stored, std::string(4, '\0'));
+
+    // A write cannot put trailing blanks back; NULs it can.
+    EXPECT_EQ(DescribeNotRestorable(NotRestorable(panel)),
+              (std::vector<std::string>{
+                  "entry 1 holds \"12  \", which a write would store as \"0012\"",
+                  "entry 3 holds \"    \", which a write would store as \"0000\""}));
 }
 
 }  // namespace

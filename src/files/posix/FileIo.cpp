@@ -74,7 +74,16 @@ FileRead ReadRegularFile(const std::string& path, std::size_t maxBytes) {
     }
 }
 
-std::string ReplaceFile(const std::string& path, std::string_view bytes) {
+std::string ReplaceFile(const std::string& given, std::string_view bytes) {
+    // A symbolic link stays: what it points at is replaced, as an editor saving through
+    // the link would do.
+    std::string path = given;
+    std::error_code error;
+    if (std::filesystem::is_symlink(given, error)) {
+        const std::filesystem::path resolved = std::filesystem::weakly_canonical(given, error);
+        if (error) return DescribeSystemError(given, error.value(), "cannot follow the link");
+        path = resolved.string();
+    }
     const std::filesystem::path target(path);
     const std::filesystem::path folder =
         target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
