@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <pty.h>
+
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
@@ -82,6 +84,7 @@ TEST_F(PortMapTest, AMapOthersMayChangeMapsNothing) {
     fs::permissions(m_Root / "user", fs::perms::group_write, fs::perm_options::add);
     const PortMapping refused = Map("COM2");
     EXPECT_EQ(refused.device, "");  // neither the system's map nor a built-in port
+    EXPECT_EQ(DescribeMapping(refused), "COM2 (your map)");  // no empty link in the chain
     EXPECT_EQ(refused.problem, "the port map " + (m_Root / "user").string() +
                                    " (your map) may be changed by its group (chmod go-w " +
                                    (m_Root / "user").string() +
@@ -135,6 +138,20 @@ TEST_F(PortMapTest, BrokenLinksLoopsAndEndedSimulatorsSayWhatTheyAre) {
                                        "); start keltrove-device again, or remove " +
                                        (m_Root / "env/COM3").string());
     EXPECT_EQ(Map("COM3").device, "");
+}
+
+TEST(SerialPortCheck, OnlyTerminalDevicesAreSerialPorts) {
+    int master = -1;
+    int slave = -1;
+    char name[PATH_MAX] = {};
+    ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+    EXPECT_EQ(NotASerialPort(name), "");
+    ::close(master);
+    ::close(slave);
+    EXPECT_EQ(NotASerialPort("/dev/null"),
+              "/dev/null is not a serial port: it is a device of the mem driver");
+    EXPECT_EQ(NotASerialPort("/tmp"), "/tmp is not a serial port: it is a directory");
+    EXPECT_EQ(NotASerialPort("/nonexistent/ttyUSB9"), "");  // said elsewhere
 }
 
 }  // namespace

@@ -6,8 +6,10 @@ namespace keltrove {
 
 PortDescription DescribePort(std::string_view name) {
     const PortMapping mapping = MapPort(name);
+    std::string problem = mapping.problem;
+    if (problem.empty() && !mapping.device.empty()) problem = NotASerialPort(mapping.device);
     return {DescribeMapping(mapping), std::string(PlaceName(mapping.place)), mapping.device,
-            mapping.problem};
+            std::move(problem)};
 }
 
 }  // namespace keltrove

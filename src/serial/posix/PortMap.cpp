@@ -4,10 +4,12 @@
 #include <pwd.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
+#include <cstdio>
 #include <climits>
 #include <cstdlib>
 #include <fstream>
@@ -185,7 +187,8 @@ std::string_view PlaceName(PortPlace place) {
 
 std::string DescribeMapping(const PortMapping& mapping) {
     std::string text = mapping.name;
-    if (mapping.entry != mapping.name) text += " → " + mapping.entry;
+    // A refused map gives no entry: the chain stops at the name, and the problem says why.
+    if (!mapping.entry.empty() && mapping.entry != mapping.name) text += " → " + mapping.entry;
     if (!mapping.target.empty()) text += " → " + mapping.target;
     if (!mapping.device.empty() && mapping.device != mapping.entry &&
         mapping.device != mapping.target) {
@@ -194,6 +197,53 @@ std::string DescribeMapping(const PortMapping& mapping) {
     if (mapping.place != PortPlace::DevicePath)
         text += " (" + std::string(PlaceName(mapping.place)) + ")";
     return text;
+}
+
+namespace {
+
+// The driver's name for a character device's major number, from /proc/devices.
+std::string CharacterDriver(unsigned major) {
+    std::ifstream devices("/proc/devices");
+    bool character = false;
+    for (std::string line; std::getline(devices, line);) {
+        if (line.starts_with("Character")) character = true;
+        if (line.starts_with("Block")) character = false;
+        unsigned number = 0;
+        char name[64] = {};
+        if (character && std::sscanf(line.c_str(), "%u %63s", &number, name) == 2 &&
+            number == major) {
+            return name;
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
+std::string NotASerialPort(const std::string& device) {
+    struct stat info {};
+    if (::stat(device.c_str(), &info) != 0) return {};
+    if (!S_ISCHR(info.st_mode)) {
+        const char* what = S_ISDIR(info.st_mode)   ? "a directory"
+                           : S_ISREG(info.st_mode) ? "a plain file"
+                           : S_ISBLK(info.st_mode) ? "a block device"
+                                                   : "no device";
+        return device + " is not a serial port: it is " + what;
+    }
+    // Serial devices belong to the kernel's tty class; pseudo-terminals, which have no
+    // class of their own, to the pts driver.
+    const unsigned major = ::major(info.st_rdev);
+    const std::string node = "/sys/dev/char/" + std::to_string(major) + ":" +
+                             std::to_string(::minor(info.st_rdev)) + "/subsystem";
+    std::array<char, PATH_MAX> subsystem{};
+    if (::realpath(node.c_str(), subsystem.data()) != nullptr &&
+        std::string_view(subsystem.data()).ends_with("/tty")) {
+        return {};
+    }
+    const std::string driver = CharacterDriver(major);
+    if (driver == "pts") return {};
+    return device + " is not a serial port: it is a device of the " +
+           (driver.empty() ? "unknown" : driver) + " driver";
 }
 
 std::string DirectoryDistrust(int dirFd, std::string_view path, bool rootOnly) {

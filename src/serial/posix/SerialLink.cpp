@@ -114,7 +114,8 @@ PortHandle CSerialLink::OpenExclusive() {
         return {};
     }
     if (!::isatty(port.Get())) {
-        Fail(shown + ": " + SystemMessage(ENOTTY));
+        const std::string why = NotASerialPort(mapping.device);
+        Fail(shown + ": " + (why.empty() ? SystemMessage(ENOTTY) : why));
         return {};
     }
     // The lock keeps out programs that lock ports, root included; TIOCEXCL keeps out any

@@ -94,6 +94,10 @@ MapEdit AddToUserMap(std::string_view com, const std::string& device, const std:
         edit.error = "'" + device + "' is not a device path: give one such as /dev/ttyUSB0";
         return edit;
     }
+    if (std::string why = NotASerialPort(device); !why.empty()) {
+        edit.error = why + "; give a serial device, such as /dev/ttyUSB0";
+        return edit;
+    }
     const UniqueFd map = OpenUserMap(dir, edit.error);
     if (!map.IsValid() || !MayReplace(map.Get(), edit.entry, name, edit.error)) return edit;
     edit.target = StableName(device, byIdDir);
