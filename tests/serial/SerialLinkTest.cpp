@@ -92,7 +92,7 @@ TEST_F(PtyPair, MissingDeviceAndNonTerminalAreRefusedWithTheReasonAndLeaveNothin
     const int fds = OpenFds();
     const std::pair<std::string, std::string> cases[] = {
         {"/dev/keltrove-no-such-port", "/dev/keltrove-no-such-port: No such file or directory"},
-        {path, std::string(path) + ": Inappropriate ioctl for device (it is not a serial port)"},
+        {path, std::string(path) + " is not a serial port: it is a plain file"},
     };
     for (const auto& [device, reason] : cases) {
         EXPECT_EQ(m_Link.Open(device, 9600, kPortId), 0);

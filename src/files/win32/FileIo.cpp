@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "FileTexts.h"
-#include "PortHandle.h"  // UniqueHandle
+#include "UniqueHandle.h"
 #include "SystemError.h"
 
 namespace keltrove {

@@ -220,15 +220,16 @@ std::string CharacterDriver(unsigned major) {
 
 }  // namespace
 
-std::string NotASerialPort(const std::string& device) {
+std::string NotASerialPort(const std::string& device, const std::string& shown) {
     struct stat info {};
     if (::stat(device.c_str(), &info) != 0) return {};
+    const std::string refused = (shown.empty() ? device : shown) + " is not a serial port: it is ";
     if (!S_ISCHR(info.st_mode)) {
         const char* what = S_ISDIR(info.st_mode)   ? "a directory"
                            : S_ISREG(info.st_mode) ? "a plain file"
                            : S_ISBLK(info.st_mode) ? "a block device"
                                                    : "no device";
-        return device + " is not a serial port: it is " + what;
+        return refused + what;
     }
     // Serial devices belong to the kernel's tty class; pseudo-terminals, which have no
     // class of their own, to the pts driver.
@@ -242,8 +243,7 @@ std::string NotASerialPort(const std::string& device) {
     }
     const std::string driver = CharacterDriver(major);
     if (driver == "pts") return {};
-    return device + " is not a serial port: it is a device of the " +
-           (driver.empty() ? "unknown" : driver) + " driver";
+    return refused + "a device of the " + (driver.empty() ? "unknown" : driver) + " driver";
 }
 
 std::string DirectoryDistrust(int dirFd, std::string_view path, bool rootOnly) {

@@ -68,10 +68,10 @@ std::string DescribeMapping(const PortMapping& mapping);
 // it must belong to root, as the system's map must.
 std::string DirectoryDistrust(int dirFd, std::string_view path, bool rootOnly = false);
 
-// Why `device` (every link followed) is no serial port: "/dev/null is not a serial port:
-// it is a device of the mem driver"; empty for a terminal device, and for a path that
-// does not exist, which is said elsewhere.
-std::string NotASerialPort(const std::string& device);
+// Why `device` (every link followed) is no serial port, naming it as `shown` (the device
+// itself when empty): "/dev/null is not a serial port: it is a device of the mem driver";
+// empty for a terminal device, and for a path that does not exist, which is said elsewhere.
+std::string NotASerialPort(const std::string& device, const std::string& shown = {});
 
 // The user's own map: $XDG_CONFIG_HOME/keltrove/ports, else ~/.config/keltrove/ports.
 std::string UserMapDirectory();

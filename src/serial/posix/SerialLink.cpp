@@ -114,8 +114,8 @@ PortHandle CSerialLink::OpenExclusive() {
         return {};
     }
     if (!::isatty(port.Get())) {
-        const std::string why = NotASerialPort(mapping.device);
-        Fail(shown + ": " + (why.empty() ? SystemMessage(ENOTTY) : why));
+        const std::string why = NotASerialPort(mapping.device, shown);
+        Fail(why.empty() ? shown + ": " + SystemMessage(ENOTTY) : why);
         return {};
     }
     // The lock keeps out programs that lock ports, root included; TIOCEXCL keeps out any
