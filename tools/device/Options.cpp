@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "ComNames.h"
+#include "Version.h"
 
 namespace keltrove::device {
 
@@ -45,7 +46,7 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
     CLI::App app(kAbout, "keltrove-device");
     app.footer(kFooter);
     app.get_formatter()->column_width(24);
-    app.set_version_flag("--version", std::string("keltrove-device ") + KELTROVE_VERSION);
+    app.set_version_flag("--version", std::string("keltrove-device ") + kVersion);
     app.add_option("--as", options.portName, "the port name to take, COM1 to COM8")
         ->type_name("COMn")
         ->capture_default_str()
