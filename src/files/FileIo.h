@@ -24,8 +24,8 @@ struct FileRead {
     std::string error;                 // "<path>: is a directory, not a file", ...
 };
 
-// The whole of `path`, when it is a regular file of at most `maxBytes`.
-FileRead ReadRegularFile(const std::string& path, std::size_t maxBytes);
+// The whole of `path`, when it is a regular file no larger than a table file can be.
+FileRead ReadRegularFile(const std::string& path);
 
 // Makes `path` hold `bytes`, atomically. A new file gets the usual permissions; a file that
 // is replaced keeps its own. Returns an error text, empty on success.

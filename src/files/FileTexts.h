@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "TableFile.h"
+
 namespace keltrove {
 
 // `what` is "a directory", "a FIFO (a named pipe)", ...
@@ -12,9 +14,8 @@ inline std::string NotAFileText(const std::string& path, std::string_view what) 
     return path + ": is " + std::string(what) + ", not a file; give the path of a table file";
 }
 
-inline std::string TooLargeText(const std::string& path, std::size_t maxBytes) {
-    return path + ": larger than " + std::to_string(maxBytes / 1024) +
-           " KiB, so it is not a table file";
+inline std::string TooLargeText(const std::string& path) {
+    return path + ": " + TooLargeForATable();
 }
 
 }  // namespace keltrove

@@ -6,7 +6,7 @@
 namespace keltrove {
 
 TableLoad LoadTable(const std::string& path, MissingEntries missing) {
-    const FileRead file = ReadRegularFile(path, kMaxTableFileBytes);
+    const FileRead file = ReadRegularFile(path);
     if (!file.bytes) return {std::nullopt, {}, {file.error}};
     TableParse parsed = ParseTableFile(*file.bytes, missing);
     TableLoad load{std::move(parsed.table), parsed.missing, {}};

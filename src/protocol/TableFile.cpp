@@ -134,8 +134,7 @@ public:
 
     TableParse Parse(std::string_view text) {
         if (text.size() > kMaxTableFileBytes) {
-            Problem(0, "larger than " + std::to_string(kMaxTableFileBytes / 1024) +
-                           " KiB, so it is not a table file");
+            Problem(0, TooLargeForATable());
             return Finish();
         }
         if (std::string problem = NotTextProblem(text); !problem.empty()) {
@@ -228,6 +227,11 @@ private:
 };
 
 }  // namespace
+
+std::string TooLargeForATable() {
+    return "larger than " + std::to_string(kMaxTableFileBytes / 1024) +
+           " KiB, so it is not a table file";
+}
 
 TableParse ParseTableFile(std::string_view text, MissingEntries missing) {
     return CParser(missing).Parse(text);

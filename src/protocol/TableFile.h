@@ -39,6 +39,8 @@ namespace keltrove {
 
 // Far more than 32 short lines need; anything larger is not a table.
 inline constexpr std::size_t kMaxTableFileBytes = 64 * 1024;
+// What is said of a larger file: "larger than 64 KiB, so it is not a table file".
+std::string TooLargeForATable();
 
 struct TableProblem {
     int line = 0;

@@ -17,11 +17,27 @@ inline std::string ComPortName(int number) {
     return "COM" + std::to_string(number);
 }
 
-// The n of "COMn" for n = 1 to 8; 0 for any other name.
-inline int ComNumber(std::string_view name) {
-    if (name.size() != 4 || !name.starts_with("COM")) return 0;
-    const char digit = name[3];
-    return digit >= '0' + kFirstComPort && digit <= '0' + kLastComPort ? digit - '0' : 0;
+// The n of "COMn", any number without leading zeros up to 999, whatever the letters' case;
+// 0 for a name of any other form. The one place that reads a COM name.
+inline int AnyComNumber(std::string_view name) {
+    if (name.size() < 4 || name.size() > 6) return 0;
+    for (std::size_t i = 0; i < 3; ++i) {
+        if ((name[i] & ~0x20) != "COM"[i]) return 0;
+    }
+    if (name[3] == '0') return 0;
+    int number = 0;
+    for (const char digit : name.substr(3)) {
+        if (digit < '0' || digit > '9') return 0;
+        number = number * 10 + (digit - '0');
+    }
+    return number;
+}
+
+// The n of "COMn" for n = 1 to `last`, spelt in capitals as the port list shows it; 0 for
+// any other name.
+inline int ComNumber(std::string_view name, int last = kLastComPort) {
+    const int number = AnyComNumber(name);
+    return number >= kFirstComPort && number <= last && name.starts_with("COM") ? number : 0;
 }
 
 }  // namespace keltrove

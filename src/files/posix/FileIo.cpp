@@ -49,7 +49,7 @@ bool WriteAll(int fd, std::string_view bytes) {
 
 }  // namespace
 
-FileRead ReadRegularFile(const std::string& path, std::size_t maxBytes) {
+FileRead ReadRegularFile(const std::string& path) {
     // stat before open: opening a device or a FIFO can have effects, or block.
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) return {std::nullopt, DescribeSystemError(path, errno)};
@@ -68,8 +68,8 @@ FileRead ReadRegularFile(const std::string& path, std::size_t maxBytes) {
         if (n < 0) return {std::nullopt, DescribeSystemError(path, errno, "read")};
         if (n == 0) return {std::move(bytes), {}};
         bytes.append(chunk.data(), static_cast<std::size_t>(n));
-        if (bytes.size() > maxBytes) {
-            return {std::nullopt, TooLargeText(path, maxBytes)};
+        if (bytes.size() > kMaxTableFileBytes) {
+            return {std::nullopt, TooLargeText(path)};
         }
     }
 }

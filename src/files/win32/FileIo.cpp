@@ -44,7 +44,7 @@ bool WriteAll(HANDLE file, std::string_view bytes) {
 
 }  // namespace
 
-FileRead ReadRegularFile(const std::string& path, std::size_t maxBytes) {
+FileRead ReadRegularFile(const std::string& path) {
     if (IsDeviceName(path)) return {std::nullopt, NotAFileText(path, "a device")};
     // Attributes before the open: "COM1" or "\\.\pipe\x" open a device or a pipe.
     const DWORD attributes = ::GetFileAttributesA(path.c_str());
@@ -71,8 +71,8 @@ FileRead ReadRegularFile(const std::string& path, std::size_t maxBytes) {
         }
         if (got == 0) return {std::move(bytes), {}};
         bytes.append(chunk.data(), got);
-        if (bytes.size() > maxBytes) {
-            return {std::nullopt, TooLargeText(path, maxBytes)};
+        if (bytes.size() > kMaxTableFileBytes) {
+            return {std::nullopt, TooLargeText(path)};
         }
     }
 }

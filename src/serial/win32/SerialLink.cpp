@@ -18,7 +18,7 @@ constexpr DWORD kDriverQueue = 4096;
 // every COM number needs from COM10 on; anything else is taken as it stands.
 std::string DevicePathFor(const std::string& name) {
     if (name.starts_with("\\\\.\\")) return name;
-    if (ComNumber(name) != 0 || (name.starts_with("COM") && name.size() <= 6)) {
+    if (AnyComNumber(name) != 0) {
         return "\\\\.\\" + name;
     }
     return name;
