@@ -1,9 +1,8 @@
 // LinkEvents: what the port's watcher tells the window.
 //
-// The window implements ILinkEvents. The watcher calls it on its own thread, so an
-// implementation must return quickly and must never wait for the window's thread: it posts
-// the call over (the Qt window queues it to the GUI thread, OnRxNotify as event 1025,
-// WM_RX_NOTIFY) and returns. Close waits for the watcher to end, so a watcher that waited
+// Each front end implements ILinkEvents. The watcher calls it on its own thread, so an
+// implementation must return quickly and must never wait for the front end's thread: it
+// posts the call over (a window as its WM_RX_NOTIFY, 1025) and returns. Close waits for the watcher to end, so a watcher that waited
 // for the window would deadlock against it.
 //
 // A watcher that cannot be started calls nothing here: Open fails, and its LastError reads

@@ -12,10 +12,6 @@ CSerialLink::~CSerialLink() {
     Close();
 }
 
-void CSerialLink::SetEvents(ILinkEvents* events) {
-    m_pEvents = events;
-}
-
 int CSerialLink::Open(const std::string& name, std::uint32_t baud, std::uint16_t portId) {
     Close();  // at most one port, and so one watcher, per object
     m_wPortTag = portId;
@@ -25,7 +21,7 @@ int CSerialLink::Open(const std::string& name, std::uint32_t baud, std::uint16_t
 
     if (!OpenAndSetUp(baud)) return 0;
     m_bLinkUp.store(true, std::memory_order_release);
-    if (std::string failed = m_Watcher.Start(*this, m_pEvents); !failed.empty()) {
+    if (std::string failed = m_Watcher.Start(*this, m_hPort.Get(), m_pEvents); !failed.empty()) {
         Close();
         return Fail("Error while creating ThreadWatchComm, " + m_strDevice + " (" + failed + ")");
     }
@@ -35,10 +31,6 @@ int CSerialLink::Open(const std::string& name, std::uint32_t baud, std::uint16_t
 int CSerialLink::Fail(std::string reason) {
     m_strLastError = std::move(reason);
     return 0;
-}
-
-std::uint32_t CSerialLink::Read(std::uint8_t* buffer, std::uint32_t size) {
-    return ReadPort(buffer, size, nullptr);
 }
 
 std::size_t CSerialLink::TakeReceived(std::uint8_t* out, std::size_t capacity) {

@@ -1,12 +1,12 @@
 // SerialLink: CSerialLink, one serial port: open, set up, write, read, close.
 //
-// Threads: Open, Close, Write, TakeReceived, SetEvents and the getters belong to one thread,
-// the window's. Read belongs to the watcher (CWatchComm), which Open starts and Close ends;
-// calling it from elsewhere while a watcher runs takes bytes away from the queue's stream.
-// IsWatching may be called from any thread.
+// Threads: Open, Close, Write, TakeReceived and the getters belong to one thread, the
+// window's. The watcher (CWatchComm), which Open starts and Close ends, sees the link only
+// as an IWatchedPort: it reads the port and fills the receive queue. IsWatching may be
+// called from any thread.
 //
-// Failures: Open returns 0 and leaves a reason in LastError; Write and Read return fewer
-// bytes, 0 at worst. Nothing here throws or shows anything.
+// Failures: Open returns 0 and leaves a reason in LastError; Write returns fewer bytes, 0
+// at worst. Nothing here throws or shows anything.
 //
 // States: Closed (no port held), Open but not set up (a port whose line settings were refused,
 // held until the next Close), Open (set up and watched). Open on an open port closes it
@@ -23,10 +23,11 @@
 #include "LinkEvents.h"
 #include "PortHandle.h"  // from the platform folder, as is WatchComm.h
 #include "WatchComm.h"
+#include "WatchedPort.h"
 
 namespace keltrove {
 
-class CSerialLink final : public IByteLink {
+class CSerialLink final : public IByteLink, private IWatchedPort {
 public:
     // `events` may be null; then nothing is reported.
     explicit CSerialLink(ILinkEvents* events = nullptr);
@@ -34,9 +35,6 @@ public:
     CSerialLink& operator=(const CSerialLink&) = delete;
     // Closes the port, which ends the watcher.
     ~CSerialLink() override;
-
-    // Used by the next Open; call while closed.
-    void SetEvents(ILinkEvents* events);
 
     // Opens `name` ("COM1".."COM8" or a device path, see ComNames.h) for this program
     // alone, sets it to raw 8N1 at `baud`, empties it and starts the watcher, which reports
@@ -50,9 +48,6 @@ public:
     // Writes `count` bytes, taking at most 19200 / baud ms per byte (no limit above 19200).
     // Returns how many the line took; 0 with no port open.
     std::uint32_t Write(const std::uint8_t* bytes, std::uint32_t count) override;
-
-    // Reads up to `size` waiting bytes; 0 at once, without reading, when none wait.
-    std::uint32_t Read(std::uint8_t* buffer, std::uint32_t size);
 
     // The window's side of m_QueueRead: moves up to `capacity` bytes, oldest first.
     std::size_t TakeReceived(std::uint8_t* out, std::size_t capacity) override;
@@ -73,10 +68,15 @@ public:
     CByteQueue m_QueueRead;  // receive queue: the watcher pushes, the window pops
 
 private:
-    friend class CWatchComm;
+    // IWatchedPort, for the watcher's thread.
+    bool IsLinkUp() const override { return m_bLinkUp.load(std::memory_order_acquire); }
+    std::uint16_t PortTag() const override { return m_wPortTag; }
+    const std::string& PortName() const override;
+    std::uint32_t ReadPort(std::uint8_t* buffer, std::uint32_t size,
+                           std::string* failure) override;
+    void StoreReceived(const std::uint8_t* chunk, std::uint32_t length,
+                       ILinkEvents* events) override;
 
-    // Read, and on a failing port the reason that the device is gone in `failure`.
-    std::uint32_t ReadPort(std::uint8_t* buffer, std::uint32_t size, std::string* failure);
     // The platform's part of Open: opens m_strDevice, takes it for this program, sets it up
     // at `baud` and empties it. False with the reason in LastError; a port whose settings
     // were refused stays held until Close.
@@ -87,9 +87,6 @@ private:
     // Applies the line settings to the held port and reads them back; false on failure,
     // with the reason in LastError.
     bool SetUpLine();
-    // The watcher's side of m_QueueRead: stores a chunk whole when it fits, else drops it
-    // whole and says so through `events`.
-    void StoreReceived(const std::uint8_t* chunk, std::uint32_t length, ILinkEvents* events);
     // Keeps `reason` for LastError and returns Open's failure result.
     int Fail(std::string reason);
 

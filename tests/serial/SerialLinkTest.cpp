@@ -224,19 +224,21 @@ TEST_F(PtyPair, BytesReachTheQueueInOrderWithOneNotificationPerWakeUp) {
 }
 
 TEST_F(PtyPair, ChunkThatDoesNotFitIsDroppedWholeAndReported) {
-    for (int i = 0; i < 8092; ++i) m_Link.m_QueueRead.Push(0);  // before the watcher exists
     ASSERT_EQ(m_Link.Open(m_strPath, 9600, kPortId), 1) << m_Link.LastError();
-
+    const auto holding = [this](std::size_t count) {
+        return m_Events.WaitFor([&](const LinkRecords&) { return m_Link.ReceivedCount() == count; });
+    };
+    WriteFar(Bytes(0, 8092));  // held, none taken
+    ASSERT_TRUE(holding(8092));
     WriteFar(Bytes(1, 100));  // 8092 + 100 > 8191
-    ASSERT_TRUE(m_Events.WaitForNotifications(1));
+    ASSERT_TRUE(m_Events.WaitFor([](const LinkRecords& records) { return !records.dropped.empty(); }));
     EXPECT_EQ(m_Events.Snapshot().dropped, std::vector<std::uint32_t>{100});
-    EXPECT_EQ(m_Link.m_QueueRead.Count(), 8092);
+    EXPECT_EQ(m_Link.ReceivedCount(), 8092u);
 
     std::uint8_t byte = 0;
-    ASSERT_EQ(m_Link.m_QueueRead.Pop(&byte), 1);
+    ASSERT_EQ(m_Link.TakeReceived(&byte, 1), 1u);
     WriteFar(Bytes(101, 100));  // 8091 + 100 = 8191: fits exactly
-    ASSERT_TRUE(m_Events.WaitForNotifications(2));
-    EXPECT_EQ(m_Link.m_QueueRead.Count(), 8191);
+    ASSERT_TRUE(holding(8191));
     EXPECT_EQ(m_Events.Snapshot().dropped.size(), 1u);
     const std::vector<std::uint8_t> held = TakeAll();
     EXPECT_EQ(std::vector<std::uint8_t>(held.end() - 100, held.end()), Bytes(101, 100));

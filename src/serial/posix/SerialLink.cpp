@@ -186,6 +186,11 @@ std::uint32_t CSerialLink::Write(const std::uint8_t* bytes, std::uint32_t count)
     return written;
 }
 
+// The device itself: what a lost line's message names on Linux.
+const std::string& CSerialLink::PortName() const {
+    return m_strDevicePath;
+}
+
 std::uint32_t CSerialLink::ReadPort(std::uint8_t* buffer, std::uint32_t size,
                                     std::string* failure) {
     const int port = m_hPort.Get();

@@ -31,8 +31,6 @@ public:
     // Removes the lock file, if this object made it.
     void Release();
 
-    bool IsHeld() const { return !m_strPath.empty(); }
-
     static std::string Directory();
     static std::string FileName(const std::string& device);
 

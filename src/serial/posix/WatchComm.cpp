@@ -9,8 +9,8 @@
 #include <system_error>
 
 #include "LinkEvents.h"
-#include "SerialLink.h"
 #include "SystemError.h"
+#include "WatchedPort.h"
 
 namespace keltrove {
 
@@ -26,14 +26,15 @@ std::string LostReason(const std::string& device, short revents) {
 
 }  // namespace
 
-std::string CWatchComm::Start(CSerialLink& link, ILinkEvents* events) {
+std::string CWatchComm::Start(IWatchedPort& port, int fd, ILinkEvents* events) {
     UniqueFd wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
     if (!wake.IsValid()) return "cannot make its wake-up descriptor: " + SystemMessage(errno);
     const int wakeFd = wake.Get();
     m_WakeFd = std::move(wake);
     m_bRunning.store(true, std::memory_order_release);
     try {
-        m_Thread = std::thread(&CWatchComm::ThreadWatchComm, this, std::ref(link), events, wakeFd);
+        m_Thread =
+            std::thread(&CWatchComm::ThreadWatchComm, this, std::ref(port), fd, events, wakeFd);
     } catch (const std::system_error& error) {
         m_bRunning.store(false, std::memory_order_release);
         m_WakeFd.Reset();
@@ -52,39 +53,39 @@ void CWatchComm::Stop() {
     m_WakeFd.Reset();  // only now: never close a descriptor another thread polls
 }
 
-void CWatchComm::ThreadWatchComm(CSerialLink& link, ILinkEvents* events, int wakeFd) {
+void CWatchComm::ThreadWatchComm(IWatchedPort& port, int fd, ILinkEvents* events, int wakeFd) {
     std::string lost;
-    while (link.m_bLinkUp.load(std::memory_order_acquire)) {
-        std::array<pollfd, 2> fds{{{link.m_hPort.Get(), POLLIN, 0}, {wakeFd, POLLIN, 0}}};
+    while (port.IsLinkUp()) {
+        std::array<pollfd, 2> fds{{{fd, POLLIN, 0}, {wakeFd, POLLIN, 0}}};
         if (::poll(fds.data(), fds.size(), -1) < 0) {
             if (errno == EINTR) continue;
-            lost = DescribeSystemError(link.m_strDevicePath, errno, "poll");
+            lost = DescribeSystemError(port.PortName(), errno, "poll");
             break;
         }
-        // Only Stop writes the eventfd, after clearing m_bLinkUp: the loop test ends the loop.
+        // Only Stop writes the eventfd, after clearing the run flag: the loop test ends it.
         if (fds[1].revents != 0) continue;
         if (fds[0].revents == 0) continue;
-        if (!DrainPort(link, events, lost)) break;
-        lost = LostReason(link.m_strDevicePath, fds[0].revents);
+        if (!DrainPort(port, events, lost)) break;
+        lost = LostReason(port.PortName(), fds[0].revents);
         if (!lost.empty()) break;  // hung up with nothing left to read: do not spin on it
     }
     m_bRunning.store(false, std::memory_order_release);
     // A loss found while Close is stopping the watcher goes unreported: the port is going.
-    if (!lost.empty() && events != nullptr && link.m_bLinkUp.load(std::memory_order_acquire)) {
-        events->OnLinkLost(link.m_wPortTag, std::move(lost));
+    if (!lost.empty() && events != nullptr && port.IsLinkUp()) {
+        events->OnLinkLost(port.PortTag(), std::move(lost));
     }
 }
 
-bool CWatchComm::DrainPort(CSerialLink& link, ILinkEvents* events, std::string& lost) {
+bool CWatchComm::DrainPort(IWatchedPort& port, ILinkEvents* events, std::string& lost) {
     std::array<std::uint8_t, kChunkSize> chunk;
     for (;;) {
         // Close is waiting to join: stop here, without notifying; Close discards the rest.
-        if (!link.m_bLinkUp.load(std::memory_order_acquire)) return true;
-        const std::uint32_t length = link.ReadPort(chunk.data(), kChunkSize, &lost);
+        if (!port.IsLinkUp()) return true;
+        const std::uint32_t length = port.ReadPort(chunk.data(), kChunkSize, &lost);
         if (length == 0) break;
-        link.StoreReceived(chunk.data(), length, events);
+        port.StoreReceived(chunk.data(), length, events);
     }
-    if (events != nullptr) events->OnRxNotify(link.m_wPortTag);
+    if (events != nullptr) events->OnRxNotify(port.PortTag());
     return lost.empty();
 }
 

@@ -3,9 +3,9 @@
 // CSerialLink owns one CWatchComm and is its only user. Start and Stop run on the thread
 // that opens and closes the port; the watcher itself runs on its own std::thread. It
 // sleeps in poll() on the port and on its own eventfd, with no timeout. On each wake-up it
-// reads the port in chunks of up to 2048 bytes through the link's Read, stores each chunk
-// whole into m_QueueRead or drops it whole ("m_QueueRead FULL!"), and then calls
-// OnRxNotify once. A device that hangs up or fails ends it, with one OnLinkLost.
+// reads the port in chunks of up to 2048 bytes, stores each chunk whole into the link's
+// receive queue or drops it whole ("m_QueueRead FULL!"), and then calls OnRxNotify once,
+// all through IWatchedPort. A device that hangs up or fails ends it, with one OnLinkLost.
 #pragma once
 
 #include <atomic>
@@ -17,8 +17,8 @@
 
 namespace keltrove {
 
-class CSerialLink;
 class ILinkEvents;
+class IWatchedPort;
 
 class CWatchComm {
 public:
@@ -29,14 +29,15 @@ public:
     CWatchComm& operator=(const CWatchComm&) = delete;
     ~CWatchComm() { Stop(); }
 
-    // Starts watching `link`, whose port is open and set up and whose m_bLinkUp is set.
+    // Starts watching `port`, whose descriptor `fd` is open and set up, and whose run flag
+    // is set.
     // Returns "", or what failed and why ("cannot make its wake-up descriptor: Too many
     // open files ..."), in which case nothing is left running or open. At most one watcher:
     // Stop the last one first.
-    std::string Start(CSerialLink& link, ILinkEvents* events);
+    std::string Start(IWatchedPort& port, int fd, ILinkEvents* events);
 
-    // Wakes the watcher and returns after it has ended. The caller clears the link's
-    // m_bLinkUp first. Does nothing when no watcher was started.
+    // Wakes the watcher and returns after it has ended. The caller clears the run flag
+    // first. Does nothing when no watcher was started.
     void Stop();
 
     // True from Start until the watcher stops watching: after Stop, or once it has found the
@@ -44,9 +45,9 @@ public:
     bool IsRunning() const { return m_bRunning.load(std::memory_order_acquire); }
 
 private:
-    void ThreadWatchComm(CSerialLink& link, ILinkEvents* events, int wakeFd);
+    void ThreadWatchComm(IWatchedPort& port, int fd, ILinkEvents* events, int wakeFd);
     // One wake-up's reading. False when the device is gone, with `lost` saying why.
-    bool DrainPort(CSerialLink& link, ILinkEvents* events, std::string& lost);
+    bool DrainPort(IWatchedPort& port, ILinkEvents* events, std::string& lost);
 
     UniqueFd m_WakeFd;  // written by Stop; the watcher polls it
     std::thread m_Thread;

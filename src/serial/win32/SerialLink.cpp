@@ -163,6 +163,11 @@ std::uint32_t CSerialLink::Write(const std::uint8_t* bytes, std::uint32_t count)
     return Complete(m_hPort.Get(), pending, ok, error);
 }
 
+// The name given, COM3: what Windows users know their ports by.
+const std::string& CSerialLink::PortName() const {
+    return m_strDevice;
+}
+
 std::uint32_t CSerialLink::ReadPort(std::uint8_t* buffer, std::uint32_t size,
                                     std::string* failure) {
     if (!m_hPort.IsValid() || size == 0) return 0;

@@ -4,23 +4,19 @@
 #include <system_error>
 
 #include "LinkEvents.h"
-#include "SerialLink.h"
 #include "SystemError.h"
+#include "WatchedPort.h"
 
 namespace keltrove {
 
-namespace {
-
-}  // namespace
-
-std::string CWatchComm::Start(CSerialLink& link, ILinkEvents* events) {
+std::string CWatchComm::Start(IWatchedPort& port, HANDLE handle, ILinkEvents* events) {
     UniqueHandle stop(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
     if (!stop.IsValid()) return "cannot make its stop event: " + SystemMessage(::GetLastError());
     m_StopEvent = std::move(stop);
-    m_hPort = link.m_hPort.Get();
+    m_hPort = handle;
     m_bRunning.store(true, std::memory_order_release);
     try {
-        m_Thread = std::thread(&CWatchComm::ThreadWatchComm, this, std::ref(link), events);
+        m_Thread = std::thread(&CWatchComm::ThreadWatchComm, this, std::ref(port), events);
     } catch (const std::system_error& error) {
         m_bRunning.store(false, std::memory_order_release);
         m_StopEvent.Reset();
@@ -38,26 +34,26 @@ void CWatchComm::Stop() {
     m_StopEvent.Reset();  // only now: never close a handle another thread waits on
 }
 
-void CWatchComm::ThreadWatchComm(CSerialLink& link, ILinkEvents* events) {
+void CWatchComm::ThreadWatchComm(IWatchedPort& port, ILinkEvents* events) {
     std::string lost;
     UniqueHandle done(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
     if (!done.IsValid()) {
-        lost = DescribeSystemError(link.m_strDevice, ::GetLastError(), "cannot make an event");
+        lost = DescribeSystemError(port.PortName(), ::GetLastError(), "cannot make an event");
     } else {
         bool event = false;
-        while (link.m_bLinkUp.load(std::memory_order_acquire) &&
-               WaitForEvent(link, done.Get(), event, lost) &&
-               DrainPort(link, events, event, lost)) {
+        while (port.IsLinkUp() &&
+               WaitForEvent(port, done.Get(), event, lost) &&
+               DrainPort(port, events, event, lost)) {
         }
     }
     m_bRunning.store(false, std::memory_order_release);
     // A loss found while Close is stopping the watcher goes unreported: the port is going.
-    if (!lost.empty() && events != nullptr && link.m_bLinkUp.load(std::memory_order_acquire)) {
-        events->OnLinkLost(link.m_wPortTag, std::move(lost));
+    if (!lost.empty() && events != nullptr && port.IsLinkUp()) {
+        events->OnLinkLost(port.PortTag(), std::move(lost));
     }
 }
 
-bool CWatchComm::WaitForEvent(CSerialLink& link, HANDLE done, bool& event, std::string& lost) {
+bool CWatchComm::WaitForEvent(IWatchedPort& port, HANDLE done, bool& event, std::string& lost) {
     OVERLAPPED pending{};
     pending.hEvent = done;
     ::ResetEvent(done);
@@ -87,34 +83,34 @@ bool CWatchComm::WaitForEvent(CSerialLink& link, HANDLE done, bool& event, std::
             ::CancelIoEx(m_hPort, &pending);
             ::GetOverlappedResult(m_hPort, &pending, &unused, TRUE);
             if (woken != WAIT_OBJECT_0 + 1) {
-                lost = DescribeSystemError(link.m_strDevice, ::GetLastError(), "waiting");
+                lost = DescribeSystemError(port.PortName(), ::GetLastError(), "waiting");
             }
             return false;
         }
     }
-    if (!link.m_bLinkUp.load(std::memory_order_acquire)) return false;
+    if (!port.IsLinkUp()) return false;
     // ERROR_OPERATION_ABORTED without our stop is a false wake-up: check the port, wait again.
     if (!ok && error != ERROR_OPERATION_ABORTED) {
-        lost = DescribeSystemError(link.m_strDevice, error, "waiting for bytes");
+        lost = DescribeSystemError(port.PortName(), error, "waiting for bytes");
         return false;
     }
     event = ok && (mask & EV_RXCHAR) != 0;
     return true;
 }
 
-bool CWatchComm::DrainPort(CSerialLink& link, ILinkEvents* events, bool event,
+bool CWatchComm::DrainPort(IWatchedPort& port, ILinkEvents* events, bool event,
                            std::string& lost) {
     std::array<std::uint8_t, kChunkSize> chunk;
     bool stored = false;
     for (;;) {
         // Close is waiting to join: stop here, without notifying; Close discards the rest.
-        if (!link.m_bLinkUp.load(std::memory_order_acquire)) return true;
-        const std::uint32_t length = link.ReadPort(chunk.data(), kChunkSize, &lost);
+        if (!port.IsLinkUp()) return true;
+        const std::uint32_t length = port.ReadPort(chunk.data(), kChunkSize, &lost);
         if (length == 0) break;
-        link.StoreReceived(chunk.data(), length, events);
+        port.StoreReceived(chunk.data(), length, events);
         stored = true;
     }
-    if (events != nullptr && (event || stored)) events->OnRxNotify(link.m_wPortTag);
+    if (events != nullptr && (event || stored)) events->OnRxNotify(port.PortTag());
     return lost.empty();
 }
 

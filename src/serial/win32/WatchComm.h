@@ -4,8 +4,9 @@
 // that opens and closes the port; the watcher itself runs on its own std::thread. It
 // sleeps in an overlapped WaitCommEvent(EV_RXCHAR) and on its own stop event, with no
 // timeout. On each wake-up it asks ClearCommError how many bytes wait, reads them in
-// chunks of up to 2048 bytes through the link's Read, stores each chunk whole into
-// m_QueueRead or drops it whole ("m_QueueRead FULL!"), and then calls OnRxNotify once.
+// chunks of up to 2048 bytes, stores each chunk whole into the link's receive queue or
+// drops it whole ("m_QueueRead FULL!"), and then calls OnRxNotify once, all through
+// IWatchedPort.
 //
 // A wait can also end without an event: Wine ends it with ERROR_OPERATION_ABORTED every
 // few milliseconds on some ports, and a hang-up shows then only as ClearCommError failing.
@@ -24,8 +25,8 @@
 
 namespace keltrove {
 
-class CSerialLink;
 class ILinkEvents;
+class IWatchedPort;
 
 class CWatchComm {
 public:
@@ -36,13 +37,13 @@ public:
     CWatchComm& operator=(const CWatchComm&) = delete;
     ~CWatchComm() { Stop(); }
 
-    // Starts watching `link`, whose port is open and set up, with EV_RXCHAR in its event
-    // mask, and whose m_bLinkUp is set. Returns "", or what failed and why, in which case
+    // Starts watching `port`, whose `handle` is open and set up, with EV_RXCHAR in its event
+    // mask, and whose run flag is set. Returns "", or what failed and why, in which case
     // nothing is left running or open. At most one watcher: Stop the last one first.
-    std::string Start(CSerialLink& link, ILinkEvents* events);
+    std::string Start(IWatchedPort& port, HANDLE handle, ILinkEvents* events);
 
     // Ends the pending wait (the stop event, then an empty event mask) and returns after
-    // the watcher has ended. The caller clears the link's m_bLinkUp first. Does nothing
+    // the watcher has ended. The caller clears the link's run flag first. Does nothing
     // when no watcher was started.
     void Stop();
 
@@ -51,12 +52,12 @@ public:
     bool IsRunning() const { return m_bRunning.load(std::memory_order_acquire); }
 
 private:
-    void ThreadWatchComm(CSerialLink& link, ILinkEvents* events);
+    void ThreadWatchComm(IWatchedPort& port, ILinkEvents* events);
     // Waits for the next wake-up. False when the watcher must end: stopped, or the wait
     // failed (then `lost` says why). `event` tells a real EV_RXCHAR from a false wake-up.
-    bool WaitForEvent(CSerialLink& link, HANDLE done, bool& event, std::string& lost);
+    bool WaitForEvent(IWatchedPort& port, HANDLE done, bool& event, std::string& lost);
     // One wake-up's reading. False when the device is gone, with `lost` saying why.
-    bool DrainPort(CSerialLink& link, ILinkEvents* events, bool event, std::string& lost);
+    bool DrainPort(IWatchedPort& port, ILinkEvents* events, bool event, std::string& lost);
 
     UniqueHandle m_StopEvent;         // set by Stop; the watcher waits on it
     HANDLE m_hPort = nullptr;         // the link's port, which outlives the watcher
