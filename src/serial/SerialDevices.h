@@ -17,6 +17,7 @@ struct SerialDevice {
     std::string stable;  // /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0
     std::string driver;  // ftdi_sio
     std::string usb;     // "0403:6001 FTDI FT232R USB UART, serial A1B2C3"
+    std::string kind;    // what it is, in words: "built-in serial port (8250 driver)"
 };
 
 std::vector<SerialDevice> ListSerialDevices();

@@ -38,6 +38,18 @@ std::string UsbDetails(const fs::path& sysDevice) {
     return {};
 }
 
+// A driver's name alone tells a user little ("port" is the kernel's serial core), so say
+// what kind of device it is.
+std::string KindOf(const std::string& name, const std::string& driver) {
+    if (name.starts_with("ttyS")) {
+        const bool core = driver.empty() || driver == "port" || driver == "serial8250";
+        return "built-in serial port (" + (core ? std::string("8250") : driver) + " driver)";
+    }
+    const std::string what = name.starts_with("ttyACM") ? "USB modem-class serial device"
+                                                        : "USB serial adapter";
+    return driver.empty() ? what : what + " (" + driver + " driver)";
+}
+
 bool IsListed(const std::string& name) {
     return name.starts_with("ttyUSB") || name.starts_with("ttyACM") || name.starts_with("ttyS");
 }
@@ -56,6 +68,7 @@ std::vector<SerialDevice> ListSerialDevices() {
         device.path = "/dev/" + name;
         device.driver = fs::read_symlink(tty.path() / "device/driver", error).filename().string();
         device.usb = UsbDetails(tty.path() / "device");
+        device.kind = KindOf(name, device.driver);
         devices.emplace(device.path, device);
     }
     for (const auto& link : fs::directory_iterator("/dev/serial/by-id", error)) {
@@ -64,7 +77,7 @@ std::vector<SerialDevice> ListSerialDevices() {
         if (auto found = devices.find(real); found != devices.end()) {
             found->second.stable = link.path().string();
         } else {
-            devices.emplace(real, SerialDevice{real, link.path().string(), {}, {}});
+            devices.emplace(real, SerialDevice{real, link.path().string(), {}, {}, {}});
         }
     }
     std::vector<SerialDevice> list;

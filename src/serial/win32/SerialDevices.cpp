@@ -27,7 +27,10 @@ std::vector<SerialDevice> ListSerialDevices() {
                                             &comLength);
         if (result == ERROR_NO_MORE_ITEMS) break;
         if (result != ERROR_SUCCESS || type != REG_SZ) continue;
-        devices.push_back({com.data(), {}, kernel.data(), {}});
+        const std::string device = kernel.data();
+        devices.push_back({com.data(), {}, device, {},
+                           device.starts_with("\\Device\\Serial") ? "built-in serial port"
+                                                                    : "serial adapter"});
     }
     ::RegCloseKey(key);
     std::sort(devices.begin(), devices.end(),
