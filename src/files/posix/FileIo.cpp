@@ -52,20 +52,20 @@ bool WriteAll(int fd, std::string_view bytes) {
 FileRead ReadRegularFile(const std::string& path) {
     // stat before open: opening a device or a FIFO can have effects, or block.
     struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) return {std::nullopt, DescribeSystemError(path, errno)};
+    if (::stat(path.c_str(), &info) != 0) return {std::nullopt, DescribeFileError(path, errno)};
     if (!S_ISREG(info.st_mode)) return {std::nullopt, NotAFile(path, info.st_mode)};
     UniqueFd file(RetryOnEintr(
         [&] { return ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC); }));
-    if (!file.IsValid()) return {std::nullopt, DescribeSystemError(path, errno)};
+    if (!file.IsValid()) return {std::nullopt, DescribeFileError(path, errno)};
     // The name may have been swapped for something else since the stat.
-    if (::fstat(file.Get(), &info) != 0) return {std::nullopt, DescribeSystemError(path, errno)};
+    if (::fstat(file.Get(), &info) != 0) return {std::nullopt, DescribeFileError(path, errno)};
     if (!S_ISREG(info.st_mode)) return {std::nullopt, NotAFile(path, info.st_mode)};
     std::string bytes;
     std::vector<char> chunk(16 * 1024);
     for (;;) {
         const ssize_t n =
             RetryOnEintr([&] { return ::read(file.Get(), chunk.data(), chunk.size()); });
-        if (n < 0) return {std::nullopt, DescribeSystemError(path, errno, "read")};
+        if (n < 0) return {std::nullopt, DescribeFileError(path, errno, "read")};
         if (n == 0) return {std::move(bytes), {}};
         bytes.append(chunk.data(), static_cast<std::size_t>(n));
         if (bytes.size() > kMaxTableFileBytes) {
@@ -81,7 +81,7 @@ std::string ReplaceFile(const std::string& given, std::string_view bytes) {
     std::error_code error;
     if (std::filesystem::is_symlink(given, error)) {
         const std::filesystem::path resolved = std::filesystem::weakly_canonical(given, error);
-        if (error) return DescribeSystemError(given, error.value(), "cannot follow the link");
+        if (error) return DescribeFileError(given, error.value(), "cannot follow the link");
         path = resolved.string();
     }
     const std::filesystem::path target(path);
@@ -96,11 +96,11 @@ std::string ReplaceFile(const std::string& given, std::string_view bytes) {
     std::string temporary = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
     UniqueFd file(::mkostemp(temporary.data(), O_CLOEXEC));
     if (!file.IsValid()) {
-        return DescribeSystemError(folder.string(), errno, "cannot make a file in this folder");
+        return DescribeFileError(folder.string(), errno, "cannot make a file in this folder");
     }
     const auto fail = [&](std::string_view what, int error) {
         ::unlink(temporary.c_str());
-        return DescribeSystemError(path, error, what);
+        return DescribeFileError(path, error, what);
     };
     if (::fchmod(file.Get(), mode) != 0) return fail("fchmod", errno);
     if (!WriteAll(file.Get(), bytes)) return fail("write", errno);

@@ -21,7 +21,7 @@ namespace {
 // even opening one to look at it would change a port's modem lines.
 bool IsDeviceName(const std::string& path) {
     if (path.starts_with("\\\\.\\")) return true;
-    std::string stem = std::filesystem::path(path).filename().string();
+    std::string stem = Narrow(std::filesystem::path(Widen(path)).filename().wstring());
     stem = stem.substr(0, stem.find('.'));
     while (!stem.empty() && stem.back() == ' ') stem.pop_back();
     for (char& c : stem) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -47,17 +47,17 @@ bool WriteAll(HANDLE file, std::string_view bytes) {
 FileRead ReadRegularFile(const std::string& path) {
     if (IsDeviceName(path)) return {std::nullopt, NotAFileText(path, "a device")};
     // Attributes before the open: "COM1" or "\\.\pipe\x" open a device or a pipe.
-    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    const DWORD attributes = ::GetFileAttributesW(Widen(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
-        return {std::nullopt, DescribeSystemError(path, ::GetLastError())};
+        return {std::nullopt, DescribeFileError(path, ::GetLastError())};
     }
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return {std::nullopt, NotAFileText(path, "a directory")};
     }
-    UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ,
+    UniqueHandle file(::CreateFileW(Widen(path).c_str(), GENERIC_READ,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.IsValid()) return {std::nullopt, DescribeSystemError(path, ::GetLastError())};
+    if (!file.IsValid()) return {std::nullopt, DescribeFileError(path, ::GetLastError())};
     if (::GetFileType(file.Get()) != FILE_TYPE_DISK) {
         return {std::nullopt, NotAFileText(path, "a device or a pipe")};
     }
@@ -67,7 +67,7 @@ FileRead ReadRegularFile(const std::string& path) {
         DWORD got = 0;
         if (!::ReadFile(file.Get(), chunk.data(), static_cast<DWORD>(chunk.size()), &got,
                         nullptr)) {
-            return {std::nullopt, DescribeSystemError(path, ::GetLastError(), "read")};
+            return {std::nullopt, DescribeFileError(path, ::GetLastError(), "read")};
         }
         if (got == 0) return {std::move(bytes), {}};
         bytes.append(chunk.data(), got);
@@ -78,31 +78,34 @@ FileRead ReadRegularFile(const std::string& path) {
 }
 
 std::string ReplaceFile(const std::string& path, std::string_view bytes) {
-    const std::filesystem::path target(path);
+    const std::filesystem::path target(Widen(path));
     const std::filesystem::path folder =
         target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
     if (IsDeviceName(path)) return NotAFileText(path, "a device");
-    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    const DWORD attributes = ::GetFileAttributesW(Widen(path).c_str());
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
     if (exists && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return NotAFileText(path, "a directory");
     }
+    if (exists && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        return path + ": is read-only; clear its read-only attribute, or choose another name";
+    }
     // A name of our own beside the target, on the same volume, so that the swap is one step.
-    const std::string temporary =
-        (folder / ("." + target.filename().string() + "." +
-                   std::to_string(::GetCurrentProcessId()) + "." +
-                   std::to_string(::GetCurrentThreadId()) + ".tmp"))
-            .string();
-    UniqueHandle file(::CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    const std::wstring temporary =
+        (folder / (L"." + target.filename().wstring() + L"." +
+                   std::to_wstring(::GetCurrentProcessId()) + L"." +
+                   std::to_wstring(::GetCurrentThreadId()) + L".tmp"))
+            .wstring();
+    UniqueHandle file(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsValid()) {
-        return DescribeSystemError(folder.string(), ::GetLastError(),
+        return DescribeFileError(Narrow(folder.wstring()), ::GetLastError(),
                                    "cannot make a file in this folder");
     }
     const auto fail = [&](std::string_view what, DWORD error) {
         file.Reset();
-        ::DeleteFileA(temporary.c_str());
-        return DescribeSystemError(path, error, what);
+        ::DeleteFileW(temporary.c_str());
+        return DescribeFileError(path, error, what);
     };
     if (!WriteAll(file.Get(), bytes)) return fail("write", ::GetLastError());
     if (!::FlushFileBuffers(file.Get())) return fail("flush", ::GetLastError());
@@ -110,10 +113,10 @@ std::string ReplaceFile(const std::string& path, std::string_view bytes) {
     // ReplaceFile keeps the old file's attributes and permissions, as the POSIX side keeps
     // its mode; a new file takes the folder's.
     const BOOL swapped =
-        exists ? ::ReplaceFileA(path.c_str(), temporary.c_str(), nullptr,
+        exists ? ::ReplaceFileW(Widen(path).c_str(), temporary.c_str(), nullptr,
                                 REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
-               : ::MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH);
-    if (!swapped) return fail(exists ? "ReplaceFile" : "MoveFileEx", ::GetLastError());
+               : ::MoveFileExW(temporary.c_str(), Widen(path).c_str(), MOVEFILE_WRITE_THROUGH);
+    if (!swapped) return fail("cannot put the new file in its place", ::GetLastError());
     return {};
 }
 

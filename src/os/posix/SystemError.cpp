@@ -8,6 +8,27 @@ namespace keltrove {
 
 namespace {
 
+// What the system's words mean to someone saving or loading a table; empty when plain.
+std::string_view FilePlainWords(int error) {
+    switch (error) {
+        case EACCES:
+        case EPERM:
+            return "you may not use it; check its permissions, or choose another place";
+        case EROFS:
+            return "the disk is read-only";
+        case ENOSPC:
+        case EDQUOT:
+            return "the disk is full";
+        case ELOOP:
+            return "a symbolic link leads round in a loop";
+        case EMFILE:
+        case ENFILE:
+            return "the program has too many files open";
+        default:
+            return {};
+    }
+}
+
 // What the system's words mean to someone at a serial port; empty when they are plain.
 std::string_view PlainWords(int error) {
     switch (error) {
@@ -41,6 +62,11 @@ std::string SystemMessage(int error) {
 
 std::string DescribeSystemError(std::string_view object, int error, std::string_view what) {
     return ErrorText(object, what, SystemMessage(error));
+}
+
+std::string DescribeFileError(std::string_view path, int error, std::string_view what) {
+    return ErrorText(path, what,
+                     WithPlainWords(std::generic_category().message(error), FilePlainWords(error)));
 }
 
 }  // namespace keltrove

@@ -13,10 +13,13 @@
 
 namespace keltrove {
 
-// "<object>: <message>", or "<object>: <what>: <message>" when `what` is given.
+// "<object>: <message>", or "<object>: <what>: <message>" when `what` is given; `object`
+// is a port or a device, and the plain words speak of ports.
 std::string DescribeSystemError(std::string_view object, int error, std::string_view what = {});
+// The same for a file or a folder: the plain words speak of files.
+std::string DescribeFileError(std::string_view path, int error, std::string_view what = {});
 
-// The system's message for `error`, followed by plain words where it is jargon.
+// The system's message for `error`, followed by plain words (of ports) where it is jargon.
 std::string SystemMessage(int error);
 
 // Runs `call` again while it fails with EINTR; returns its last result.

@@ -13,10 +13,17 @@
 
 namespace keltrove {
 
-// "<object>: <message>", or "<object>: <what>: <message>" when `what` is given.
+// "<object>: <message>", or "<object>: <what>: <message>" when `what` is given; `object`
+// is a port, and the plain words speak of ports.
 std::string DescribeSystemError(std::string_view object, DWORD error, std::string_view what = {});
+// The same for a file or a folder: the plain words speak of files.
+std::string DescribeFileError(std::string_view path, DWORD error, std::string_view what = {});
 
-// The system's message for `error`, followed by plain words where it is jargon.
+// The system's message for `error`, followed by plain words (of ports) where it is jargon.
 std::string SystemMessage(DWORD error);
+
+// UTF-8 to the UTF-16 of the wide API, and back: every text the program handles is UTF-8.
+std::wstring Widen(std::string_view text);
+std::string Narrow(std::wstring_view text);
 
 }  // namespace keltrove
