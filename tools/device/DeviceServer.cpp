@@ -39,7 +39,7 @@ std::string CDeviceServer::Run() {
             HangUp();
             continue;
         }
-        if (!Wait()) return m_Stop.Take();
+        if (!Wait()) return CStopSignals::Name(m_Stop.Take());
     }
 }
 

@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdio>
 #include <random>
+#include <stdexcept>
 #include <string_view>
 #include <vector>
 
@@ -54,7 +55,8 @@ void Announce(ILineLog& log, const std::string& link, const std::string& pty) {
 }
 
 int Serve(const DeviceOptions& options, const DeviceTable& table) {
-    CStopSignals stop;              // from here on, Ctrl+C ends the loop and the entry is removed
+    keltrove::CStopSignals stop;  // from here on, Ctrl+C ends the loop and the entry is removed
+    if (!stop.Error().empty()) throw std::runtime_error(stop.Error());
     std::signal(SIGPIPE, SIG_IGN);  // a closed stdout must not kill us before the cleanup
     CStderrLog log;
     std::mt19937 random(Seed(options, log));
