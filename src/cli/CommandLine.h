@@ -1,14 +1,15 @@
 // CommandLine: keltrove-cli's commands and options, parsed with CLI11.
 //
 //   keltrove-cli [--trace] [--json] read   -p PORT... [-o FILE]
-//   keltrove-cli [--trace] [--json] write  -p PORT... FILE [--verify]
+//   keltrove-cli [--trace] [--json] write  -p PORT... FILE [--no-verify] [--backup FILE]
+//                                          [--if-changed]
 //   keltrove-cli [--trace] [--json] verify -p PORT... FILE
 //   keltrove-cli [--json] diff FILE1 FILE2
 //   keltrove-cli [--json] ports
 //   keltrove-cli map COMn DEVICE | unmap COMn
 //
 // Callable from any thread. A bad command line gives its message and exit code 2; --help
-// and --version give their text and 0.
+// and --version give their text and 0. Port names are taken in any case: com1 is COM1.
 #pragma once
 
 #include <optional>
@@ -25,7 +26,9 @@ struct Request {
     std::string output;              // read -o
     std::string file;                // write, verify
     std::vector<std::string> files;  // diff: two
-    bool verify = false;             // write --verify
+    bool confirm = true;             // write: reads the table back (not with --no-verify)
+    std::string backup;              // write --backup
+    bool ifChanged = false;          // write --if-changed
     bool trace = false;
     bool json = false;
     std::string com;     // map, unmap
@@ -35,7 +38,8 @@ struct Request {
 struct Parsed {
     std::optional<Request> request;  // set when there is work to do
     int exitCode = 0;                // otherwise: 0 for --help and --version, 2 for errors
-    std::string text;                // what to print: help, version or the error
+    std::string text;                // help, the version, or what is wrong
+    bool json = false;               // --json was given, also on a line that does not parse
 };
 
 Parsed ParseCommandLine(int argc, const char* const* argv);

@@ -8,11 +8,13 @@
 #include "ComNames.h"
 #include "Console.h"
 #include "FileIo.h"
-#include "Frame.h"
+#include "LinkEvents.h"
 #include "PortDescription.h"
 #include "PortJob.h"
+#include "ProtocolSession.h"
 #include "SerialDevices.h"
 #include "StopRequest.h"
+#include "TableDiff.h"
 #include "TableFile.h"
 #include "TableFiles.h"
 #include "Terminal.h"
@@ -24,25 +26,8 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-constexpr int kReadSteps = 1 + kEntryCount;   // the request, then 32 reports
-constexpr int kWriteSteps = 2 + kEntryCount;  // begin, 32 entries, end
-
-// A value as text for a person or for JSON: Latin-1 to UTF-8, control bytes as \xHH.
-std::string ShowValue(const std::string& bytes) {
-    std::string text;
-    for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || (byte >= 0x7F && byte <= 0x9F)) {
-            text += EscapeForMessage(std::string_view(&c, 1));
-        } else if (byte < 0x80) {
-            text += c;
-        } else {
-            text += static_cast<char>(0xC0 | (byte >> 6));
-            text += static_cast<char>(0x80 | (byte & 0x3F));
-        }
-    }
-    return text;
-}
+constexpr int kReadSteps = 1 + kEntryCount;  // the request, then 32 entries
+constexpr std::size_t kProblemsShown = 5;    // of a bad table file; more would scroll away
 
 std::string Now() {
     const std::time_t now = std::time(nullptr);
@@ -73,9 +58,28 @@ std::string OutputFor(const std::string& pattern, const std::string& port) {
     return path;
 }
 
+// With several ports, every port needs a file of its own (read's tables cannot share
+// standard output either).
+std::string NeedsPortInName(const Request& request, const std::string& pattern,
+                            const char* option) {
+    const bool given = !pattern.empty() || request.command == Command::Read;
+    if (request.ports.size() < 2 || !given || pattern.find("{port}") != std::string::npos) {
+        return {};
+    }
+    return std::string("with several ports, ") + option + " must name a file with {port} in it, "
+           "such as " + option + " panel-{port}.txt";
+}
+
 std::uint16_t PortId(const std::string& port, std::size_t index) {
     const int number = ComNumber(port);
     return static_cast<std::uint16_t>(number != 0 ? number : 100 + index);
+}
+
+// "COM1 (/dev/ttyUSB0)", or the port alone when it is the device.
+std::string Where(const JobResult& result) {
+    return result.device.empty() || result.device == result.port
+               ? result.port
+               : result.port + " (" + result.device + ")";
 }
 
 // Runs `work` on every port at once, one thread each.
@@ -102,30 +106,39 @@ int Worst(const std::vector<JobResult>& results) {
     return worst;
 }
 
+// The ports' errors in one text, or null when none failed.
+Json Errors(const std::vector<JobResult>& results) {
+    std::string errors;
+    for (const JobResult& result : results) {
+        if (result.error.empty()) continue;
+        errors += (errors.empty() ? "" : "; ") + result.error;
+    }
+    return errors.empty() ? Json(nullptr) : Json(errors);
+}
+
 Json EntriesJson(const EntryTexts& table) {
     Json entries = Json::array();
     for (int entry = 1; entry <= kEntryCount; ++entry) {
         entries.push_back(
-            {{"entry", entry}, {"value", ShowValue(table[static_cast<std::size_t>(entry - 1)])}});
+            {{"entry", entry}, {"value", DisplayValue(table[static_cast<std::size_t>(entry - 1)])}});
     }
     return entries;
 }
 
-Json ResultJson(const JobResult& result) {
-    Json json{{"port", result.port},
-              {"device", result.device},
-              {"exit", result.code},
-              {"error", result.error.empty() ? Json(nullptr) : Json(result.error)}};
-    return json;
+Json PortJson(const JobResult& result) {
+    return {{"port", result.port},
+            {"device", result.device},
+            {"exit", result.code},
+            {"error", result.error.empty() ? Json(nullptr) : Json(result.error)},
+            {"dropped_bytes", result.dropped}};
 }
 
-Json DifferencesJson(const std::vector<Difference>& differences, const char* first,
-                     const char* second) {
+Json DifferencesJson(const std::vector<EntryDifference>& differences) {
     Json list = Json::array();
-    for (const Difference& difference : differences) {
+    for (const EntryDifference& difference : differences) {
         list.push_back({{"entry", difference.entry},
-                        {first, ShowValue(difference.panel)},
-                        {second, ShowValue(difference.file)}});
+                        {"panel", DisplayValue(difference.panel)},
+                        {"file", DisplayValue(difference.stored)}});
     }
     return list;
 }
@@ -134,48 +147,79 @@ void PrintJson(const Json& json) {
     std::printf("%s\n", json.dump(2).c_str());
 }
 
-// One line per port: its error, or `ok` with what was done.
-void Summarize(CConsole& console, const std::vector<JobResult>& results, const std::string& ok) {
+// One line per port: its error, or what `outcome` says of it, and the received bytes that
+// were dropped. `quiet`: nothing for a port that did well.
+void Summarize(CConsole& console, const std::vector<JobResult>& results,
+               const std::function<std::string(const JobResult&)>& outcome, bool quiet = false) {
     for (const JobResult& result : results) {
-        if (result.code == kExitDifferent) continue;  // its differences have been said
-        console.Say(result.error.empty() ? result.port + ": " + ok : result.error);
+        if (quiet && result.code == kExitSuccess && result.dropped == 0) continue;
+        std::string line = result.error.empty() ? result.port + ": " + outcome(result) : result.error;
+        if (result.dropped > 0) {
+            line += "; " + std::string(kMsgQueueFull) + ": " + std::to_string(result.dropped) +
+                    " received bytes were dropped, because the device sent faster than they "
+                    "could be taken";
+        }
+        console.Say(line);
     }
 }
 
 void SayDifferences(CConsole& console, const JobResult& result) {
-    for (const Difference& difference : result.differences) {
+    for (const EntryDifference& difference : result.differences) {
         console.Say(result.port + ": entry " + std::to_string(difference.entry) +
-                    ": the panel holds \"" + ShowValue(difference.panel) +
-                    "\", the file would write \"" + ShowValue(difference.file) + "\"");
+                    ": the panel holds \"" + DisplayValue(difference.panel) +
+                    "\", the file would write \"" + DisplayValue(difference.stored) + "\"");
     }
 }
 
-std::optional<EntryTexts> LoadOrSay(const std::string& path, CConsole& console) {
-    TableLoad load = LoadTable(path);
-    for (const std::string& problem : load.problems) console.Say(problem);
-    if (!load.table) console.Say(path + ": nothing was sent; correct the file and try again");
-    return load.table;
+// The panel's table as a file. The values a write cannot put back as they stand are said
+// on standard error and kept as comments, so that a restore does not surprise.
+std::string TableText(const EntryTexts& panel, const JobResult& result, CConsole& console,
+                      Json& json) {
+    const std::vector<std::string> notes = DescribeNotRestorable(NotRestorable(panel));
+    for (const std::string& note : notes) console.Say(result.port + ": " + note);
+    json["notes"] = notes;
+    std::vector<std::string> comments{"read from " + Where(result) + " at " + Now()};
+    comments.insert(comments.end(), notes.begin(), notes.end());
+    return FormatTableFile(panel, comments);
 }
 
-int Read(const Request& request, CStopRequest& stop, CConsole& console) {
-    const bool several = request.ports.size() > 1;
-    if (several && request.output.find("{port}") == std::string::npos) {
-        console.Say("keltrove-cli: with several ports, -o must name a file with {port} in it, "
-                    "such as -o panel-{port}.txt");
-        return kExitUsage;
+// The table in `path`; its problems said (the first few) and put in `json` otherwise.
+std::optional<EntryTexts> LoadOrSay(const std::string& path, CConsole& console, Json& json,
+                                    bool sends) {
+    TableLoad load = LoadTable(path);
+    if (load.table) return load.table;
+    for (std::size_t i = 0; i < std::min(load.problems.size(), kProblemsShown); ++i) {
+        console.Say(load.problems[i]);
+    }
+    if (load.problems.size() > kProblemsShown) {
+        console.Say("... and " + std::to_string(load.problems.size() - kProblemsShown) + " more");
+    }
+    const std::string error = path + (sends ? ": nothing was sent; " : ": ") +
+                              "correct the file and try again";
+    console.Say(error);
+    if (!json.contains("problems")) json["problems"] = Json::array();
+    for (const std::string& problem : load.problems) json["problems"].push_back(problem);
+    json["error"] = error;
+    return std::nullopt;
+}
+
+int UsageError(CConsole& console, Json& json, const std::string& error) {
+    console.Say("keltrove-cli: " + error);
+    json["error"] = error;
+    return kExitUsage;
+}
+
+int Read(const Request& request, CStopRequest& stop, CConsole& console, Json& json) {
+    if (std::string wrong = NeedsPortInName(request, request.output, "-o"); !wrong.empty()) {
+        return UsageError(console, json, wrong);
     }
     std::vector<JobResult> results = RunOnEveryPort(
         request, stop, console, kReadSteps, "reading", [](CPortJob& job) { return job.Read(); });
-    Json json{{"command", "read"}, {"ports", Json::array()}};
+    json["ports"] = Json::array();
     for (JobResult& result : results) {
-        Json entry = ResultJson(result);
+        Json entry = PortJson(result);
         if (result.panel) {
-            const std::string where = result.device.empty() || result.device == result.port
-                                          ? result.port
-                                          : result.port + " (" + result.device + ")";
-            const std::string text =
-                FormatTableFile(*result.panel, std::vector<std::string>{"read from " + where +
-                                                                        " at " + Now()});
+            const std::string text = TableText(*result.panel, result, console, entry);
             if (request.output.empty()) {
                 if (!request.json) std::fputs(text.c_str(), stdout);
                 entry["entries"] = EntriesJson(*result.panel);
@@ -185,7 +229,8 @@ int Read(const Request& request, CStopRequest& stop, CConsole& console) {
                     result.code = kExitUsage;
                     result.error = failed + "; the table read from " + result.port +
                                    " was not saved";
-                    entry = ResultJson(result);
+                    entry["exit"] = result.code;
+                    entry["error"] = result.error;
                 } else {
                     entry["file"] = path;
                 }
@@ -193,92 +238,115 @@ int Read(const Request& request, CStopRequest& stop, CConsole& console) {
         }
         json["ports"].push_back(entry);
     }
-    const int code = Worst(results);
-    json["exit"] = code;
-    if (request.json) PrintJson(json);
-    if (several || code != kExitSuccess) Summarize(console, results, "read, all 32 entries");
-    return code;
+    Summarize(console, results, [](const JobResult&) { return "read, all 32 entries"; },
+              results.size() == 1);
+    json["error"] = Errors(results);
+    return Worst(results);
 }
 
-int Write(const Request& request, CStopRequest& stop, CConsole& console) {
-    const std::optional<EntryTexts> table = LoadOrSay(request.file, console);
+int Write(const Request& request, CStopRequest& stop, CConsole& console, Json& json) {
+    json["file"] = request.file;
+    json["verify"] = request.confirm;
+    if (std::string wrong = NeedsPortInName(request, request.backup, "--backup"); !wrong.empty()) {
+        return UsageError(console, json, wrong);
+    }
+    const std::optional<EntryTexts> table = LoadOrSay(request.file, console, json, true);
     if (!table) return kExitUsage;
-    const int steps = kWriteSteps + (request.verify ? kReadSteps : 0);
+    WriteSteps steps{request.confirm, request.ifChanged, nullptr};
+    if (!request.backup.empty()) {
+        steps.save = [&](const EntryTexts& panel, JobResult& result) {
+            Json ignored;
+            const std::string path = OutputFor(request.backup, result.port);
+            std::string failed = ReplaceFile(path, TableText(panel, result, console, ignored));
+            if (failed.empty()) result.backup = path;
+            return failed;
+        };
+    }
+    const bool readsFirst = steps.save || steps.ifChanged;
+    const int stepCount =
+        (readsFirst ? kReadSteps : 0) + kWriteFrameCount + (request.confirm ? kReadSteps : 0);
     const std::vector<JobResult> results =
-        RunOnEveryPort(request, stop, console, steps, "writing", [&](CPortJob& job) {
-            return job.Write(*table, request.verify);
-        });
-    Json json{{"command", "write"}, {"verify", request.verify}, {"ports", Json::array()}};
+        RunOnEveryPort(request, stop, console, stepCount, "writing",
+                       [&](CPortJob& job) { return job.Write(*table, steps); });
+    json["ports"] = Json::array();
     for (const JobResult& result : results) {
-        Json entry = ResultJson(result);
-        if (request.verify && result.panel) {
-            entry["differences"] = DifferencesJson(result.differences, "panel", "file");
+        Json entry = PortJson(result);
+        entry["backup"] = result.backup.empty() ? Json(nullptr) : Json(result.backup);
+        entry["unchanged"] = result.unchanged;
+        entry["sent"] = result.sent;
+        entry["entries_sent"] = result.entriesSent;
+        entry["confirmed"] = result.confirmed;
+        if (result.sent && request.confirm && result.panel) {
+            entry["differences"] = DifferencesJson(result.differences);
         }
         json["ports"].push_back(entry);
         if (!request.json) SayDifferences(console, result);
     }
-    const int code = Worst(results);
-    json["exit"] = code;
-    if (request.json) PrintJson(json);
-    Summarize(console, results,
-              request.verify ? "written, and all 32 entries read back as written" : "written");
-    return code;
+    Summarize(console, results, [&](const JobResult& result) {
+        std::string line =
+            result.unchanged ? "already holds the table; nothing was written"
+            : !request.confirm
+                ? "sent, not confirmed (--no-verify: nothing was read back)"
+            : result.confirmed ? "written, and all 32 entries read back as written"
+                               : "sent, but the read-back differs from " + request.file + " in " +
+                                     std::to_string(result.differences.size()) + " of 32 entries";
+        if (!result.backup.empty()) line += "; what it held before is saved in " + result.backup;
+        return line;
+    });
+    json["error"] = Errors(results);
+    return Worst(results);
 }
 
-int Verify(const Request& request, CStopRequest& stop, CConsole& console) {
-    const std::optional<EntryTexts> table = LoadOrSay(request.file, console);
+int Verify(const Request& request, CStopRequest& stop, CConsole& console, Json& json) {
+    json["file"] = request.file;
+    const std::optional<EntryTexts> table = LoadOrSay(request.file, console, json, false);
     if (!table) return kExitUsage;
     const std::vector<JobResult> results = RunOnEveryPort(
         request, stop, console, kReadSteps, "reading", [&](CPortJob& job) { return job.Verify(*table); });
-    Json json{{"command", "verify"}, {"ports", Json::array()}};
+    json["ports"] = Json::array();
     for (const JobResult& result : results) {
-        Json entry = ResultJson(result);
-        if (result.panel) entry["differences"] = DifferencesJson(result.differences, "panel", "file");
+        Json entry = PortJson(result);
+        if (result.panel) entry["differences"] = DifferencesJson(result.differences);
         json["ports"].push_back(entry);
         if (!request.json) SayDifferences(console, result);
     }
-    const int code = Worst(results);
-    json["exit"] = code;
-    if (request.json) PrintJson(json);
-    for (const JobResult& result : results) {
-        if (result.code == kExitDifferent) {
-            console.Say(result.port + ": " + std::to_string(result.differences.size()) + " of 32 "
-                        "entries differ from " + request.file);
-        }
+    Summarize(console, results, [&](const JobResult& result) {
+        return result.differences.empty()
+                   ? "all 32 entries match " + request.file
+                   : std::to_string(result.differences.size()) + " of 32 entries differ from " +
+                         request.file;
+    });
+    json["error"] = Errors(results);
+    return Worst(results);
+}
+
+int Diff(const Request& request, CConsole& console, Json& json) {
+    json["files"] = request.files;
+    const std::optional<EntryTexts> first = LoadOrSay(request.files[0], console, json, false);
+    const std::optional<EntryTexts> second = LoadOrSay(request.files[1], console, json, false);
+    if (!first || !second) return kExitUsage;
+    // By what each puts in a panel: "12" and "0012" store the same bytes.
+    Json differences = Json::array();
+    for (int entry = 1; entry <= kEntryCount; ++entry) {
+        const std::string& one = (*first)[static_cast<std::size_t>(entry - 1)];
+        const std::string& other = (*second)[static_cast<std::size_t>(entry - 1)];
+        if (StoredValue(one) == StoredValue(other)) continue;
+        differences.push_back(
+            {{"entry", entry}, {"first", DisplayValue(one)}, {"second", DisplayValue(other)}});
+        if (request.json) continue;
+        std::printf("entry %d: %s \"%s\", %s \"%s\"\n", entry, request.files[0].c_str(),
+                    DisplayValue(one).c_str(), request.files[1].c_str(),
+                    DisplayValue(other).c_str());
     }
-    Summarize(console, results, "all 32 entries match " + request.file);
+    if (differences.empty()) console.Say("the two tables put the same 32 values in a panel");
+    const int code = differences.empty() ? kExitSuccess : kExitDifferent;
+    json["differences"] = std::move(differences);
     return code;
 }
 
-int Diff(const Request& request, CConsole& console) {
-    const std::optional<EntryTexts> first = LoadOrSay(request.files[0], console);
-    const std::optional<EntryTexts> second = LoadOrSay(request.files[1], console);
-    if (!first || !second) return kExitUsage;
-    // Both as they go on the wire: "12" and "0012" put the same bytes in the panel.
-    EntryTexts aligned;
-    for (std::size_t i = 0; i < aligned.size(); ++i) {
-        const FrameValue wire = AlignValue((*first)[i]);
-        aligned[i].assign(wire.begin(), wire.end());
-    }
-    const std::vector<Difference> differences = Compare(aligned, *second);
-    if (request.json) {
-        PrintJson({{"command", "diff"},
-                   {"files", request.files},
-                   {"differences", DifferencesJson(differences, "first", "second")},
-                   {"exit", differences.empty() ? kExitSuccess : kExitDifferent}});
-    } else {
-        for (const Difference& difference : differences) {
-            std::printf("entry %d: %s \"%s\", %s \"%s\"\n", difference.entry,
-                        request.files[0].c_str(), ShowValue(difference.panel).c_str(),
-                        request.files[1].c_str(), ShowValue(difference.file).c_str());
-        }
-        if (differences.empty()) console.Say("the two tables put the same 32 values in a panel");
-    }
-    return differences.empty() ? kExitSuccess : kExitDifferent;
-}
-
-int Ports(const Request& request) {
-    Json json{{"ports", Json::array()}, {"devices", Json::array()}};
+int Ports(const Request& request, Json& json) {
+    json["ports"] = Json::array();
+    json["devices"] = Json::array();
     for (int number = kFirstComPort; number <= kLastComPort; ++number) {
         const std::string name = ComPortName(number);
         const PortDescription port = DescribePort(name);
@@ -308,51 +376,93 @@ int Ports(const Request& request) {
         if (!device.stable.empty()) std::printf("\n      %s", device.stable.c_str());
         std::printf("\n");
     }
-    if (request.json) PrintJson(json);
     return kExitSuccess;
 }
 
-int Map(const Request& request, CConsole& console) {
+int Map(const Request& request, CConsole& console, Json& json) {
+    json["com"] = request.com;
+    if (request.command == Command::Map) json["device"] = request.device;
     const MapEdit edit = request.command == Command::Map
                              ? AddToUserMap(request.com, request.device)
                              : RemoveFromUserMap(request.com);
-    if (!edit.error.empty()) {
-        console.Say("keltrove-cli: " + edit.error);
-        return kExitUsage;
-    }
+    if (!edit.error.empty()) return UsageError(console, json, edit.error);
+    json["entry"] = edit.entry;
     if (request.command == Command::Map) {
+        json["target"] = edit.target;
         console.Say(request.com + " → " + edit.target + " (" + edit.entry + ")");
     } else if (edit.note.empty()) {
         console.Say(request.com + " removed from your map (" + edit.entry + ")");
     }
+    json["note"] = edit.note.empty() ? Json(nullptr) : Json(edit.note);
     if (!edit.note.empty()) console.Say(edit.note);
     return kExitSuccess;
 }
 
+const char* CommandName(Command command) {
+    switch (command) {
+        case Command::Read: return "read";
+        case Command::Write: return "write";
+        case Command::Verify: return "verify";
+        case Command::Diff: return "diff";
+        case Command::Ports: return "ports";
+        case Command::Map: return "map";
+        case Command::Unmap: return "unmap";
+    }
+    return "";
+}
+
+// The end of every run: the exit code, raised when output was lost, and with --json the
+// one object, last, so that its "exit" is the code the run ends with.
+int Finish(bool asJson, Json& json, int code) {
+    if (OutputLost()) code = std::max<int>(code, kExitOutputLost);
+    if (!json.contains("error")) json["error"] = nullptr;
+    json["exit"] = code;
+    if (asJson) PrintJson(json);
+    if (OutputLost()) code = std::max<int>(code, kExitOutputLost);
+    return code;
+}
+
 }  // namespace
+
+int Report(const Parsed& parsed) {
+    Json json = Json::object();
+    if (parsed.exitCode == kExitSuccess) {
+        json["text"] = parsed.text;
+        if (!parsed.json) std::fputs(parsed.text.c_str(), stdout);
+    } else {
+        json["error"] = parsed.text;
+        std::fprintf(stderr, "keltrove-cli: %s\nTry 'keltrove-cli --help'.\n", parsed.text.c_str());
+    }
+    return Finish(parsed.json, json, parsed.exitCode);
+}
 
 int Run(const Request& request, CStopRequest& stop) {
     CConsole console(request.trace, StderrIsTerminal());
+    Json json{{"command", CommandName(request.command)}};
     int code = kExitSuccess;
     switch (request.command) {
         case Command::Read:
-            code = Read(request, stop, console);
+            code = Read(request, stop, console, json);
             break;
         case Command::Write:
-            code = Write(request, stop, console);
+            code = Write(request, stop, console, json);
             break;
         case Command::Verify:
-            code = Verify(request, stop, console);
+            code = Verify(request, stop, console, json);
             break;
         case Command::Diff:
-            return Diff(request, console);
+            return Finish(request.json, json, Diff(request, console, json));
         case Command::Ports:
-            return Ports(request);
+            return Finish(request.json, json, Ports(request, json));
         case Command::Map:
         case Command::Unmap:
-            return Map(request, console);
+            return Finish(request.json, json, Map(request, console, json));
     }
-    return stop.Requested() ? kExitStopped : code;
+    if (stop.Requested()) {
+        code = kExitStopped;
+        if (json["error"].is_null()) json["error"] = "stopped by a signal";
+    }
+    return Finish(request.json, json, code);
 }
 
 }  // namespace keltrove::cli

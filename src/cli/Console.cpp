@@ -38,16 +38,16 @@ void CConsole::Say(const std::string& line) {
 
 void CConsole::OnWire(const std::string& port, WireEvent event,
                       std::span<const std::uint8_t> bytes) {
+    if (!m_bTrace) return;
     std::lock_guard lock(m_Mutex);
-    if (m_bTrace) {
-        const auto since = std::chrono::steady_clock::now().time_since_epoch();
-        std::fprintf(stderr, "%s\n", TraceLine(since, port, event, bytes).c_str());
-    }
-    if (event == WireEvent::Sent || (event == WireEvent::Received && bytes.size() > 1 &&
-                                     bytes[1] == 0x50)) {
-        if (auto done = m_Done.find(port); done != m_Done.end()) ++done->second;
-        Draw();
-    }
+    const auto since = std::chrono::steady_clock::now().time_since_epoch();
+    std::fprintf(stderr, "%s\n", TraceLine(since, port, event, bytes).c_str());
+}
+
+void CConsole::OnStep(const std::string& port) {
+    std::lock_guard lock(m_Mutex);
+    if (auto done = m_Done.find(port); done != m_Done.end()) ++done->second;
+    Draw();
 }
 
 void CConsole::Draw() {
@@ -64,6 +64,11 @@ void CConsole::Draw() {
                  total);
     std::fflush(stderr);
     m_bDrawn = true;
+}
+
+bool OutputLost() {
+    const bool flushed = std::fflush(stdout) == 0;
+    return !flushed || std::ferror(stdout) != 0 || std::ferror(stderr) != 0;
 }
 
 }  // namespace keltrove::cli

@@ -4,7 +4,8 @@
 // Data goes to standard output and everything else here, one whole line at a time from
 // whichever job's thread, so that the lines of several ports never mix. The progress bar
 // is drawn only when standard error is a terminal, and not with --trace; in a pipe or a log
-// it stays silent. Thread-safe.
+// it stays silent. Output that cannot be delivered (a closed pipe) is dropped; the caller
+// learns of it at the end (OutputLost). Thread-safe.
 #pragma once
 
 #include <cstdint>
@@ -22,7 +23,7 @@ class CConsole final : public IJobWatch {
 public:
     CConsole(bool trace, bool stderrIsTerminal);
 
-    // A job over `ports` begins, each expected to take `steps` frames sent and reports
+    // A job over `ports` begins, each expected to take `steps` frames sent and entries
     // received; `what` names it ("reading", "writing").
     void Begin(const std::vector<std::string>& ports, int steps, std::string what);
     // Clears the progress bar, if one is drawn.
@@ -33,6 +34,7 @@ public:
 
     void OnWire(const std::string& port, WireEvent event,
                 std::span<const std::uint8_t> bytes) override;
+    void OnStep(const std::string& port) override;
 
 private:
     void Draw();  // with m_Mutex held
@@ -45,5 +47,9 @@ private:
     std::string m_strWhat;
     bool m_bDrawn = false;
 };
+
+// True when standard output or error has failed to take something written to it; flushes
+// standard output first, so that what waits in its buffer counts.
+bool OutputLost();
 
 }  // namespace keltrove::cli

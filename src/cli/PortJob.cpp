@@ -1,6 +1,7 @@
 #include "PortJob.h"
 
-#include "Frame.h"
+#include <algorithm>
+
 #include "JobLoop.h"
 #include "ProtocolSession.h"
 #include "SerialLink.h"
@@ -10,8 +11,6 @@
 namespace keltrove::cli {
 
 namespace {
-
-constexpr int kWriteFrames = 34;  // begin, 32 entries, end
 
 // The link as the session sees it: no more writes once a stop is asked, so that a write
 // under way ends at its next frame.
@@ -31,17 +30,20 @@ private:
     const CStopRequest& m_Stop;
 };
 
-// The session's front end for one job: it shows nothing and remembers how things ended.
+// The session's front end for one job: it shows nothing, tells the watch each step, and
+// remembers how the read ended.
 class CJobView final : public ISessionView, public IWireTrace {
 public:
     CJobView(const std::string& port, IJobWatch* watch) : m_strPort(port), m_pWatch(watch) {}
 
     void ShowEntryTexts(const EntryTexts&) override {}
-    void MarkReceived(int) override {}
+    void MarkReceived(int) override {
+        if (m_pWatch != nullptr) m_pWatch->OnStep(m_strPort);
+    }
     void ShowStatus(SessionStatus) override {}
-    MessageAnswer ShowMessage(const SessionMessage& message) override {
-        m_LastMessage = message.kind;
-        return MessageAnswer::No;  // never send what a read left empty without being told
+    MessageAnswer ShowMessage(const SessionMessage&) override {
+        // Never read again on our own, nor send what a read left empty: the job says why.
+        return MessageAnswer::No;
     }
     void OnReadEnded(const ReadResult& result) override {
         m_ReadEnded = true;
@@ -51,7 +53,9 @@ public:
     }
     void OnWire(WireEvent event, std::span<const std::uint8_t> bytes) override {
         if (event == WireEvent::Sent) ++m_nSent;
-        if (m_pWatch != nullptr) m_pWatch->OnWire(m_strPort, event, bytes);
+        if (m_pWatch == nullptr) return;
+        m_pWatch->OnWire(m_strPort, event, bytes);
+        if (event == WireEvent::Sent) m_pWatch->OnStep(m_strPort);
     }
 
     void StartRead() { m_ReadEnded = false; }
@@ -60,13 +64,15 @@ public:
     bool m_bWhole = false;
     EntrySet m_Missing;
     EntryTexts m_Values;
-    std::optional<MessageKind> m_LastMessage;
     int m_nSent = 0;
 
 private:
     const std::string& m_strPort;
     IJobWatch* m_pWatch;
 };
+
+// Why a read is made, which decides what its failure means.
+enum class ReadFor { Read, BeforeWrite, ReadBack };
 
 // One open port with its session, for the length of a job.
 class CConversation {
@@ -91,41 +97,87 @@ public:
         result.device = m_Link.DevicePath();
         m_Session.Start();
     }
+    ~CConversation() {
+        m_Link.Close();  // the watcher has ended: its count of dropped bytes is final
+        m_Result.dropped = m_Loop.Dropped();
+    }
+    CConversation(const CConversation&) = delete;
+    CConversation& operator=(const CConversation&) = delete;
+
     bool IsOpen() const { return m_Link.IsOpen(); }
 
     // A whole read into `panel`; false with the result's error set otherwise.
-    bool ReadPanel(EntryTexts& panel) {
+    bool ReadPanel(EntryTexts& panel, ReadFor why) {
         m_View.StartRead();
         m_Session.OnRead(ReadMode::Fill);
         const CJobLoop::End end = m_Loop.Run(m_Session, [&] { return m_View.m_ReadEnded; });
-        if (end == CJobLoop::End::Stopped) return Stopped();
+        if (end == CJobLoop::End::Stopped) {
+            return Stopped(why == ReadFor::ReadBack
+                               ? "stopped after the table was sent, before the read-back "
+                                 "confirmed it; verify to see what the panel holds"
+                           : why == ReadFor::BeforeWrite ? "stopped before anything was written"
+                                                         : "stopped before the read was done");
+        }
+        std::string failed;  // what went wrong, to be put in context
+        std::string advice;
         if (end == CJobLoop::End::Lost) {
             m_Link.Close();
             m_Session.OnPortClosed();
-            return Fail(kExitDevice, "the line was lost during the read (" + m_Loop.LostReason() +
-                                         "); plug the device in again and repeat");
+            failed = "the line was lost (" + m_Loop.LostReason() + ")";
+            advice = "plug the device in again";
+        } else if (m_View.m_bWhole) {
+            panel = m_View.m_Values;
+            return true;
+        } else if (m_View.m_Missing == EntrySet::All()) {
+            failed = "no answer (" + std::string(kMsgNotConnected) + ")";
+            advice = "check that the panel is switched on and its cable is plugged in";
+        } else {
+            failed = "the answer stopped short (entries not received: " +
+                     DescribeEntries(m_View.m_Missing) + ")";
         }
-        if (!m_View.m_bWhole) {
-            if (m_View.m_Missing == EntrySet::All()) {
-                return Fail(kExitDevice, "no answer (" + std::string(kMsgNotConnected) +
-                                             "); check that the panel is switched on and its "
-                                             "cable is plugged in");
-            }
-            return Fail(kExitDevice, "the answer stopped short: entries not received: " +
-                                         DescribeEntries(m_View.m_Missing) + "; read again");
+        // What to do: the advice for the failure, then `step`.
+        const auto then = [&](const std::string& step) {
+            return advice.empty() ? step : advice + ", then " + step;
+        };
+        switch (why) {
+            case ReadFor::Read:
+                return Fail(kExitDevice, failed + "; " + then("read again"));
+            case ReadFor::BeforeWrite:
+                return Fail(kExitDevice, "the read before the write failed: " + failed +
+                                             ", so nothing was written; " + then("write again"));
+            case ReadFor::ReadBack:
+                if (m_View.m_Missing == EntrySet::All() && end != CJobLoop::End::Lost) {
+                    return Fail(kExitDevice,
+                                "the table was sent, but the panel did not answer the "
+                                "read-back, so nothing confirms that it took it; check that "
+                                "the panel is switched on and connected, then verify");
+                }
+                return Fail(kExitDevice, "the table was sent, but the read-back failed: " +
+                                             failed + ", so nothing confirms that the panel "
+                                             "took it; " + then("verify"));
         }
-        panel = m_View.m_Values;
-        return true;
+        return false;
     }
 
     bool WriteTable(const EntryTexts& table) {
+        const int before = m_View.m_nSent;
         const WriteOutcome outcome = m_Session.OnWrite(table);
-        if (outcome == WriteOutcome::Completed) return true;
-        if (m_Stop.Requested()) return Stopped();
+        const int sent = m_View.m_nSent - before;  // begin, entries, end
+        m_Result.entriesSent = std::clamp(sent - 1, 0, kEntryCount);
+        if (outcome == WriteOutcome::Completed) {
+            m_Result.sent = true;
+            return true;
+        }
+        if (m_Stop.Requested()) {
+            if (sent == 0) return Stopped("stopped before anything was written");
+            return Stopped("stopped after entry " + std::to_string(m_Result.entriesSent) +
+                           " of " + std::to_string(kEntryCount) +
+                           ": the panel may hold part of the table; write it again");
+        }
         const std::string lost = m_Loop.LostReason();
-        return Fail(kExitDevice, "the write did not finish: frame " +
-                                     std::to_string(m_View.m_nSent + 1) + " of " +
-                                     std::to_string(kWriteFrames) + " did not go out (" +
+        return Fail(kExitDevice, "the write did not finish: frame " + std::to_string(sent + 1) +
+                                     " of " + std::to_string(kWriteFrameCount) +
+                                     " did not go out (" +
                                      (lost.empty() ? std::string(kMsgNotConnected) : lost) +
                                      "); read the panel to see what it holds, then write again");
     }
@@ -139,11 +191,7 @@ private:
         m_Result.error = m_Result.port + device + ": " + why;
         return false;
     }
-    bool Stopped() {
-        m_Result.code = kExitStopped;
-        m_Result.error = m_Result.port + ": stopped before the job was done";
-        return false;
-    }
+    bool Stopped(const std::string& why) { return Fail(kExitStopped, why); }
 
     CJobLoop m_Loop;     // before the link, whose watcher reports to it
     CSerialLink m_Link;  // before the session, which writes through it
@@ -164,40 +212,51 @@ JobResult CPortJob::Read() {
     result.port = m_strPort;
     CConversation conversation(m_strPort, m_wPortId, m_Stop, m_pWatch, result);
     EntryTexts panel;
-    if (conversation.IsOpen() && conversation.ReadPanel(panel)) result.panel = panel;
+    if (conversation.IsOpen() && conversation.ReadPanel(panel, ReadFor::Read)) {
+        result.panel = panel;
+    }
     return result;
 }
 
-JobResult CPortJob::Write(const EntryTexts& table, bool verify) {
+JobResult CPortJob::Write(const EntryTexts& table, const WriteSteps& steps) {
     JobResult result;
     result.port = m_strPort;
     CConversation conversation(m_strPort, m_wPortId, m_Stop, m_pWatch, result);
-    if (!conversation.IsOpen() || !conversation.WriteTable(table) || !verify) return result;
-    EntryTexts panel;
-    if (!conversation.ReadPanel(panel)) return result;
-    result.panel = panel;
-    result.differences = Compare(panel, table);
-    if (!result.differences.empty()) result.code = kExitDifferent;
+    if (!conversation.IsOpen()) return result;
+    if (steps.save || steps.ifChanged) {
+        EntryTexts before;
+        if (!conversation.ReadPanel(before, ReadFor::BeforeWrite)) return result;
+        result.panel = before;
+        if (steps.save) {
+            if (std::string failed = steps.save(before, result); !failed.empty()) {
+                result.code = kExitUsage;
+                result.error = failed + "; the backup of " + m_strPort +
+                               " was not saved, so nothing was written to it";
+                return result;
+            }
+        }
+        if (steps.ifChanged && DiffWithPanel(before, table).empty()) {
+            result.unchanged = true;
+            result.confirmed = true;
+            return result;
+        }
+    }
+    if (!conversation.WriteTable(table) || !steps.confirm) return result;
+    EntryTexts after;
+    if (!conversation.ReadPanel(after, ReadFor::ReadBack)) return result;
+    result.panel = after;
+    result.differences = DiffWithPanel(after, table);
+    result.confirmed = result.differences.empty();
+    if (!result.confirmed) result.code = kExitDifferent;
     return result;
 }
 
 JobResult CPortJob::Verify(const EntryTexts& table) {
     JobResult result = Read();
     if (!result.panel) return result;
-    result.differences = Compare(*result.panel, table);
+    result.differences = DiffWithPanel(*result.panel, table);
     if (!result.differences.empty()) result.code = kExitDifferent;
     return result;
-}
-
-std::vector<Difference> Compare(const EntryTexts& panel, const EntryTexts& table) {
-    std::vector<Difference> differences;
-    for (int entry = 1; entry <= kEntryCount; ++entry) {
-        const auto index = static_cast<std::size_t>(entry - 1);
-        const FrameValue wire = AlignValue(table[index]);
-        const std::string written(wire.begin(), wire.end());
-        if (panel[index] != written) differences.push_back({entry, panel[index], written});
-    }
-    return differences;
 }
 
 }  // namespace keltrove::cli

@@ -36,6 +36,9 @@ namespace keltrove {
 
 enum class WriteOutcome { Completed, Failed, Declined };
 
+// The frames of a write: begin, one per entry, end.
+inline constexpr int kWriteFrameCount = kEntryCount + 2;
+
 // A read under way: what it has brought so far.
 struct ReadUnderWay {
     ReadMode mode = ReadMode::Fill;

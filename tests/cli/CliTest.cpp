@@ -1,26 +1,36 @@
 // keltrove-cli end to end: the real program, the real serial code and the real simulator,
 // judged by exit codes, output and what the simulator saw on the line.
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "DeviceTable.h"
+#include "Frame.h"
 #include "ProgramRun.h"
 #include "SimulatorProcess.h"
 #include "TableFile.h"
+
+extern char** environ;
 
 namespace keltrove::test {
 namespace {
 
 namespace fs = std::filesystem;
+using ::testing::ContainsRegex;
 using ::testing::HasSubstr;
-
+using ::testing::Not;
 
 std::string ReadFile(const fs::path& path) {
     std::ostringstream text;
@@ -31,6 +41,80 @@ std::string ReadFile(const fs::path& path) {
 std::string DefaultTableFile() {
     return FormatTableFile(device::DefaultTableTexts());
 }
+
+int Count(const std::string& text, const std::string& part) {
+    int count = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
+bool Readable(int fd) {
+    pollfd pfd{fd, POLLIN, 0};
+    return ::poll(&pfd, 1, kGuardMs) > 0;
+}
+
+// keltrove-cli with its standard error on a pipe that the test reads as it comes, and may
+// close early, as `| head` does; standard output goes to `out`.
+class CPipedCli {
+public:
+    CPipedCli(std::vector<std::string> args, const fs::path& out) {
+        int fds[2];
+        EXPECT_EQ(::pipe2(fds, O_CLOEXEC), 0);
+        m_Err = fds[0];
+        args.insert(args.begin(), KELTROVE_CLI_BINARY);
+        std::vector<char*> argv;
+        for (std::string& arg : args) argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
+        EXPECT_EQ(::posix_spawn(&m_Pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(fds[1]);
+    }
+    ~CPipedCli() {
+        if (m_Pid > 0) Wait();
+        CloseErr();
+    }
+
+    pid_t Pid() const { return m_Pid; }
+
+    // The next line of standard error, or "" at its end.
+    std::string Line() {
+        for (;;) {
+            if (const auto end = m_strBuffered.find('\n'); end != std::string::npos) {
+                std::string line = m_strBuffered.substr(0, end);
+                m_strBuffered.erase(0, end + 1);
+                return line;
+            }
+            char chunk[512];
+            const ssize_t got = Readable(m_Err) ? ::read(m_Err, chunk, sizeof chunk) : -1;
+            if (got <= 0) return std::exchange(m_strBuffered, {});
+            m_strBuffered.append(chunk, static_cast<std::size_t>(got));
+        }
+    }
+
+    void CloseErr() {
+        if (m_Err >= 0) ::close(std::exchange(m_Err, -1));
+    }
+
+    // What standard error still brings, then the exit code.
+    int Wait(std::string* rest = nullptr) {
+        for (std::string line; m_Err >= 0 && !(line = Line()).empty();) {
+            if (rest != nullptr) *rest += line + "\n";
+        }
+        int status = 0;
+        ::waitpid(std::exchange(m_Pid, -1), &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+private:
+    pid_t m_Pid = -1;
+    int m_Err = -1;
+    std::string m_strBuffered;
+};
 
 class CliTest : public ::testing::Test {
 protected:
@@ -65,6 +149,39 @@ protected:
         return RunProgram(std::move(all), m_Dir.string());
     }
 
+    // Stores `values` in the simulated panel of `com` byte for byte, as no write of
+    // Keltrove would (it aligns them); its answer to a read sent behind them shows them kept.
+    void Seed(const std::string& com, const EntryTexts& values) {
+        const std::string pty = fs::read_symlink(m_Dir / "ports" / com).string();
+        const int fd = ::open(pty.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        ASSERT_GE(fd, 0) << pty;
+        std::string bytes;
+        Frame frame = kInitialFrame;
+        const auto add = [&] { bytes.append(frame.begin(), frame.end()); };
+        SetCommandFrame(frame, Command::WriteBegin);
+        add();
+        for (int entry = 1; entry <= kEntryCount; ++entry) {
+            const std::string& value = values[static_cast<std::size_t>(entry - 1)];
+            FrameValue wire{};
+            std::copy(value.begin(), value.begin() + kValueSize, wire.begin());
+            SetEntryFrame(frame, Command::WriteEntry, static_cast<std::uint8_t>(entry), wire);
+            add();
+        }
+        SetCommandFrame(frame, Command::WriteEnd);
+        add();
+        SetCommandFrame(frame, Command::ReadRequest);
+        add();
+        EXPECT_EQ(::write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+        std::string answer;
+        char chunk[256];
+        for (ssize_t got = 0; answer.size() < kEntryCount * kFrameSize && Readable(fd) &&
+                              (got = ::read(fd, chunk, sizeof chunk)) > 0;) {
+            answer.append(chunk, static_cast<std::size_t>(got));
+        }
+        ::close(fd);
+        EXPECT_THAT(answer, HasSubstr(values[kEntryCount - 1]));
+    }
+
     std::string File(const std::string& name, const std::string& text) {
         const fs::path path = m_Dir / name;
         std::ofstream(path) << text;
@@ -76,11 +193,15 @@ protected:
 };
 
 TEST_F(CliTest, ReadBringsTheWholeTableInEveryAnswerMode) {
-    const std::vector<std::vector<std::string>> modes{
-        {}, {"--burst"}, {"--split", "--seed", "7"}, {"--noise", "--split", "--seed", "11"}};
+    // 300 ms between reports is slow, but each brings a new entry.
+    const std::vector<std::vector<std::string>> modes{{},
+                                                      {"--burst"},
+                                                      {"--split", "--seed", "7"},
+                                                      {"--noise", "--split", "--seed", "11"},
+                                                      {"--reply-gap", "300"}};
     for (const auto& mode : modes) {
         CSimulatorProcess& device = Device("COM1", mode);
-        const Outcome run = Cli({"read", "-p", "COM1"});
+        const Outcome run = Cli({"read", "-p", "com1"});
         EXPECT_EQ(run.code, 0) << run.err;
         const TableParse table = ParseTableFile(run.out);
         ASSERT_TRUE(table.table) << run.out;
@@ -91,14 +212,22 @@ TEST_F(CliTest, ReadBringsTheWholeTableInEveryAnswerMode) {
     }
 }
 
-TEST_F(CliTest, WriteVerifyRoundTripsAndVerifyCatchesAChange) {
+TEST_F(CliTest, WriteConfirmsAndVerifyCatchesAChange) {
     CSimulatorProcess& device = Device("COM1");
     std::string text = DefaultTableFile();
     text.replace(text.find("\n5 0105\n"), 8, "\n5 77\n");
     const std::string table = File("table.txt", text);
-    Outcome run = Cli({"write", "-p", "COM1", table, "--verify"});
+    Outcome run = Cli({"write", "-p", "COM1", table});
     EXPECT_EQ(run.code, 0) << run.err;
     EXPECT_THAT(device.Log(), HasSubstr("write end: 32 entries stored"));
+    EXPECT_THAT(run.err, HasSubstr("COM1: written, and all 32 entries read back as written"));
+
+    // A panel that holds the table already gets the read request and nothing more.
+    run = Cli({"--trace", "write", "-p", "COM1", "--if-changed", table});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_THAT(run.err, HasSubstr("COM1: already holds the table; nothing was written"));
+    EXPECT_EQ(Count(run.err, " COM1 tx "), 1) << run.err;
+    EXPECT_THAT(run.err, HasSubstr(" COM1 tx 01 40 "));
 
     const std::string changed = File("changed.txt", DefaultTableFile());
     run = Cli({"--json", "verify", "-p", "COM1", changed});
@@ -108,38 +237,113 @@ TEST_F(CliTest, WriteVerifyRoundTripsAndVerifyCatchesAChange) {
     run = Cli({"diff", table, changed});
     EXPECT_EQ(run.code, 1);
     EXPECT_THAT(run.out, HasSubstr("entry 5: "));
+    text.replace(text.find("\n5 77\n"), 6, "\n5 0077\n");
+    EXPECT_EQ(Cli({"diff", table, File("aligned.txt", text)}).code, 0);  // the same in a panel
 }
 
+// What a write cannot put back as it stands is said, and kept in the backup as a comment;
+// the backup written back then verifies clean.
+TEST_F(CliTest, ABackupKeepsWhatAWriteCannotPutBack) {
+    Device("COM1");
+    EntryTexts panel = device::DefaultTableTexts();
+    panel[1] = std::string(4, '\0');
+    panel[4] = "12  ";
+    Seed("COM1", panel);
+    const std::string backup = (m_Dir / "backup.txt").string();
+    Outcome run =
+        Cli({"write", "-p", "COM1", "--backup", backup, File("table.txt", DefaultTableFile())});
+    EXPECT_EQ(run.code, 0) << run.err;
+    const std::string note = "entry 5 holds \"12  \", which a write would store as \"0012\"";
+    EXPECT_THAT(run.err, HasSubstr("COM1: " + note));
+    const std::string saved = ReadFile(backup);
+    EXPECT_THAT(saved, HasSubstr("\n# " + note + "\n"));
+    EXPECT_THAT(saved, HasSubstr("\n2 \\x00\\x00\\x00\\x00\n"));
+    EXPECT_THAT(saved, HasSubstr("\n5 12  \n"));
+    run = Cli({"write", "-p", "COM1", backup});
+    EXPECT_EQ(run.code, 0) << run.err;
+}
+
+// Each failure, said on standard error and, with --json, as one object with its exit code.
 TEST_F(CliTest, EachFailureHasItsExitCodeAndSaysWhy) {
     CSimulatorProcess& device = Device("COM1", {"--silent"});
     const std::string saved = File("saved.txt", "# an earlier backup\n");
-    Outcome run = Cli({"read", "-p", "COM1", "-o", saved});
-    EXPECT_EQ(run.code, 4);
-    EXPECT_THAT(run.err, HasSubstr("COM1 (/dev/pts/"));
-    EXPECT_THAT(run.err, HasSubstr("): no answer (DERID Not Connected)"));
-    EXPECT_EQ(ReadFile(saved), "# an earlier backup\n");  // a failed read leaves it whole
-
     fs::create_symlink(m_Dir / "gone", m_Dir / "ports/COM7");
-    run = Cli({"read", "-p", "COM7"});
-    EXPECT_EQ(run.code, 3);
-    EXPECT_THAT(run.err, HasSubstr("COM7 → "));
-    EXPECT_THAT(run.err, HasSubstr("is a broken link"));
-
-    const std::string bad = File("bad.txt", "1 0101\n2 12345\n");
-    run = Cli({"write", "-p", "COM1", bad});
-    EXPECT_EQ(run.code, 2);
-    EXPECT_THAT(run.err, HasSubstr("bad.txt:2: entry 2: the value \"12345\" is longer"));
-    EXPECT_THAT(device.Log(), ::testing::Not(HasSubstr("write begin")));
-
-    run = Cli({"read", "-p", "COM1", "-p", "COM7"});
-    EXPECT_EQ(run.code, 2);  // several ports need -o with {port}
+    std::string lines;
+    for (int entry = 1; entry <= 7; ++entry) lines += std::to_string(entry) + " 12345\n";
+    const std::string bad = File("bad.txt", lines);  // 8 problems: 7 values, and entries missing
+    const std::string table = File("table.txt", DefaultTableFile());
+    const std::string backup = (m_Dir / "backup.txt").string();
+    struct Case {
+        std::vector<std::string> args;
+        int code;
+        std::string says;
+    };
+    const std::vector<Case> cases{
+        {{"read", "-p", "COM1", "-o", saved}, 4, "): no answer (DERID Not Connected)"},
+        {{"read", "-p", "COM7"}, 3, "is a broken link"},
+        {{"write", "-p", "COM1", bad}, 2, "bad.txt:2: entry 2: the value \"12345\" is longer"},
+        {{"verify", "-p", "COM1", bad}, 2, "... and 3 more\n" + bad + ": correct the file"},
+        {{"read", "-p", "COM1", "-p", "COM7"}, 2, "-o must name a file with {port}"},
+        {{"read", "-p", "com1", "-p", "COM1"}, 2, "the port COM1 is given twice"},
+        {{"read", "-p", "COM1", "-o", ""}, 2, "--output: needs a file name"},
+        {{"read"}, 2, "--port is required"},
+        {{"write", "-p", "COM1", "--backup", backup, table}, 4,
+         "the read before the write failed: no answer"},
+        {{"write", "-p", "COM1", table}, 4,
+         "): the table was sent, but the panel did not answer the read-back, so nothing "
+         "confirms that it took it"},
+    };
+    for (const Case& failure : cases) {
+        Outcome run = Cli(failure.args);
+        EXPECT_EQ(run.code, failure.code) << failure.says << "\n" << run.err;
+        EXPECT_THAT(run.err, HasSubstr(failure.says));
+        std::vector<std::string> args{"--json"};
+        args.insert(args.end(), failure.args.begin(), failure.args.end());
+        run = Cli(args);
+        const auto json = nlohmann::json::parse(run.out, nullptr, false);
+        ASSERT_TRUE(json.is_object()) << run.out;
+        EXPECT_EQ(json["exit"], failure.code);
+        EXPECT_TRUE(json["error"].is_string() || json.contains("problems")) << run.out;
+    }
+    EXPECT_EQ(ReadFile(saved), "# an earlier backup\n");  // a failed read leaves it whole
+    EXPECT_FALSE(fs::exists(backup));
+    // Only the two plain writes sent anything: a bad file or a failed backup sends nothing.
+    EXPECT_EQ(Count(device.Log(), "write begin"), 2);
+    const Outcome run = Cli({"write", "-p", "COM1", "--no-verify", table});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_THAT(run.err, HasSubstr("COM1: sent, not confirmed"));
 }
 
-TEST_F(CliTest, AHangUpMidWriteIsADeviceFailure) {
-    Device("COM1", {"--hangup-after", "3"});
-    const Outcome run = Cli({"write", "-p", "COM1", File("table.txt", DefaultTableFile())});
+// A write runs to its end or says where it stopped, and leaves no lock behind.
+TEST_F(CliTest, AWriteEndsInOrderWhateverHappensMidWay) {
+    CSimulatorProcess& device = Device("COM1", {"--hangup-after", "3"});
+    const std::string table = File("table.txt", DefaultTableFile());
+    const Outcome run = Cli({"write", "-p", "COM1", table});
     EXPECT_EQ(run.code, 4) << run.err;
     EXPECT_THAT(run.err, HasSubstr("the write did not finish"));
+    ASSERT_FALSE(device.WaitPlugged().empty());  // a new line, which stays
+
+    {  // the reader of standard error goes away, as `2>&1 | head -3` does
+        CPipedCli cli({"--trace", "write", "-p", "COM1", table}, m_Dir / "out");
+        for (int line = 0; line < 3; ++line) EXPECT_FALSE(cli.Line().empty());
+        cli.CloseErr();
+        EXPECT_EQ(cli.Wait(), 5);
+        EXPECT_THAT(device.Log(), HasSubstr("write end: 32 entries stored"));
+    }
+    CPipedCli cli({"--json", "--trace", "write", "-p", "COM1", table}, m_Dir / "out");
+    for (std::string line = cli.Line(); !line.empty() && !line.ends_with("tx 01 30 05 30 31 30 35 03");
+         line = cli.Line()) {
+    }
+    ::kill(cli.Pid(), SIGINT);
+    std::string rest;
+    EXPECT_EQ(cli.Wait(&rest), 130);
+    const std::string stopped =
+        "stopped after entry [0-9]+ of 32: the panel may hold part of the table; write it again";
+    EXPECT_THAT(rest, ContainsRegex(stopped));
+    const auto json = nlohmann::json::parse(ReadFile(m_Dir / "out"), nullptr, false);
+    EXPECT_EQ(json["exit"], 130);
+    EXPECT_THAT(json["error"].dump(), ContainsRegex(stopped));
+    EXPECT_EQ(Count(device.Log(), "write end: 32 entries stored"), 1);
 }
 
 TEST_F(CliTest, SeveralPortsAreServedSideBySide) {
