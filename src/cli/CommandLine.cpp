@@ -16,14 +16,25 @@ namespace {
 constexpr const char* kAbout = R"(Reads, writes and checks the table of DERID panels, on one or several serial ports at
 the same time, with the same frames and pacing as the Keltrove window.)";
 
+// What a port name stands for differs by platform; the rest of the help does not.
+#ifdef _WIN32
+constexpr const char* kPorts = R"help(
+PORT is one of the computer's own ports, COM1 to COM256 (in any case), or \\.\COMn.
+Device Manager lists them under "Ports (COM & LPT)"; 'keltrove-cli ports' lists them too.
+The Keltrove window offers COM1 to COM8: to use an adapter there, give it a number from 1
+to 8 in Device Manager (the port's Properties, Port Settings, Advanced). File names may hold
+any characters, such as C:\Users\Jürgen\Documents\panel.txt.)help";
+#else
+constexpr const char* kPorts = R"(
+PORT is COM1 to COM8 (in any case), as the Keltrove window maps them, or a device path.
+COMn is looked up in $KELTROVE_PORT_DIR, then in your own map (~/.config/keltrove/ports,
+which 'keltrove-cli map' writes), then in /etc/keltrove/ports, and is /dev/ttyS<n-1> at
+last; 'keltrove-cli ports' shows what each stands for.)";
+#endif
+
 constexpr const char* kFooter = R"(
-PORT is COM1 to COM8 (in any case), as the Keltrove window maps them, or a device path. On
-Linux, COMn is looked up in $KELTROVE_PORT_DIR, then in your own map
-(~/.config/keltrove/ports, which 'keltrove-cli map' writes), then in /etc/keltrove/ports,
-and is /dev/ttyS<n-1> at last; 'keltrove-cli ports' shows what each stands for. On
-Windows, COM1 to COM8 are the system's own ports. -p may be repeated, each port once: the
-ports are served side by side, and with several ports -o and --backup must hold {port},
-which becomes the port's name.
+-p may be repeated, each port once: the ports are served side by side, and with several
+ports -o and --backup must hold {port}, which becomes the port's name.
 
 A read is whole only when entries 1 to 32 have all arrived. It fails when no new entry has
 come for about a second (0.95 to 1 s), and ends within 32 s whatever the device sends.
@@ -50,17 +61,17 @@ With --json every run prints one JSON object on standard output, failures includ
 
 // "com1" and "Com1" are COM1, as Windows takes them; anything else stays as given.
 std::string NormalPortName(std::string port) {
-    const bool com = port.size() >= 4 && port.size() <= 5 &&
-                     std::equal(port.begin(), port.begin() + 3, "com", [](char a, char b) {
-                         return std::tolower(static_cast<unsigned char>(a)) == b;
-                     });
-    if (com) port.replace(0, 3, "COM");
+    if (const int number = AnyComNumber(port); number != 0) return ComPortName(number);
     return port;
 }
 
 std::string PortCheck(const std::string& port) {
-    if (port.starts_with("COM") && ComNumber(port) == 0 && port.size() <= 5) {
-        return "the port names are COM1 to COM8 (or give a device path)";
+    const bool comLike = port.size() <= 6 && (port.starts_with("COM") || port.starts_with("com"));
+    if (comLike && ComNumber(port, kLastNamedComPort) == 0) {
+        return kLastNamedComPort == kLastComPort
+                   ? "the port names are COM1 to COM8 (or give a device path)"
+                   : "the port names are COM1 to COM" + std::to_string(kLastNamedComPort) +
+                         " (or give one as \\\\.\\COMn)";
     }
     return {};
 }
@@ -93,7 +104,7 @@ bool HasJsonFlag(int argc, const char* const* argv) {
 Parsed ParseCommandLine(int argc, const char* const* argv) {
     Request request;
     CLI::App app(kAbout, "keltrove-cli");
-    app.footer(std::string(kFooter) + kExitCodeTable);
+    app.footer(std::string(kPorts) + kFooter + kExitCodeTable);
     // Wide enough for the longest option, so that its text stays a column of its own (the
     // manual page is made from this help).
     app.get_formatter()->column_width(32);

@@ -71,8 +71,8 @@ std::string NeedsPortInName(const Request& request, const std::string& pattern,
 }
 
 std::uint16_t PortId(const std::string& port, std::size_t index) {
-    const int number = ComNumber(port);
-    return static_cast<std::uint16_t>(number != 0 ? number : 100 + index);
+    const int number = ComNumber(port, kLastNamedComPort);
+    return static_cast<std::uint16_t>(number != 0 ? number : 1000 + index);
 }
 
 // "COM1 (/dev/ttyUSB0)", or the port alone when it is the device.

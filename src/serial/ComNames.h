@@ -10,7 +10,14 @@
 namespace keltrove {
 
 inline constexpr int kFirstComPort = 1;
-inline constexpr int kLastComPort = 8;
+inline constexpr int kLastComPort = 8;  // the port list's last item
+// The last COMn a port may be given by: on Windows the system's own names, which USB
+// adapters often take from COM10 up; on Linux the names of the COM map.
+#ifdef _WIN32
+inline constexpr int kLastNamedComPort = 256;
+#else
+inline constexpr int kLastNamedComPort = kLastComPort;
+#endif
 
 // "COM3" for 3.
 inline std::string ComPortName(int number) {

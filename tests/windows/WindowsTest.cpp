@@ -7,6 +7,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -90,8 +91,10 @@ protected:
                 std::string("KELTROVE_TEST_GUARD_BAUD=") + kGuardBaud};
     }
 
+    // Wine reads a program's command line through the locale: UTF-8, as on a desktop.
     Outcome Cli(std::vector<std::string> args) {
-        return RunProgram(Wine("src/cli/keltrove-cli.exe", std::move(args)), m_Dir.string());
+        return RunProgram(Wine("src/cli/keltrove-cli.exe", std::move(args)), m_Dir.string(),
+                          {"LC_ALL=C.UTF-8"});
     }
     Outcome SerialTests(const std::string& filter) {
         return RunProgram(Wine("tests/serial/serial_tests.exe", {"--gtest_filter=" + filter}),
@@ -155,6 +158,37 @@ TEST_F(UnderWine, CliFailuresHaveTheirExitCodes) {
     Device({"--silent"});
     run = Cli({"read", "-p", kPort});
     EXPECT_EQ(run.code, 4) << run.err;
+}
+
+// What Windows users have: folders and files named in any script, adapters from COM10 up,
+// and Notepad's "Unicode" tables.
+TEST_F(UnderWine, CliTakesUnicodeNamesHighComNumbersAndSaysWhatAUtf16TableIs) {
+    Device();
+    const fs::path folder = m_Dir / "café";
+    fs::create_directory(folder);
+    Outcome run = Cli({"read", "-p", kPort, "-o", WindowsPath(folder / "x.txt")});
+    ASSERT_EQ(run.code, 0) << run.err;
+    fs::copy_file(folder / "x.txt", m_Dir / "表.txt");
+    run = Cli({"diff", WindowsPath(m_Dir / "表.txt"), WindowsPath(folder / "x.txt")});
+    EXPECT_EQ(run.code, 0) << run.err;
+
+    std::string utf16 = "\xFF\xFE";
+    for (const char c : DefaultTableFile()) utf16 += std::string{c, '\0'};
+    std::ofstream(m_Dir / "unicode.txt", std::ios::binary) << utf16;
+    run = Cli({"diff", WindowsPath(m_Dir / "unicode.txt"), WindowsPath(folder / "x.txt")});
+    EXPECT_EQ(run.code, 2) << run.err;
+    EXPECT_THAT(run.err, HasSubstr("UTF-16 text (Notepad's \"Unicode\"), not a table file; "
+                                   "save it as UTF-8"));
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+
+    // COM12, by name: the prefix's com12 leads to the simulator's link in the tests' folder.
+    const fs::path com12 = fs::path(Env("WINEPREFIX")) / "dosdevices" / "com12";
+    fs::remove(com12);
+    fs::create_symlink(m_Ports / kPort, com12);
+    run = Cli({"read", "-p", "com12"});
+    fs::remove(com12);
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_THAT(run.out, HasSubstr("\n32 0132\n"));
 }
 
 TEST_F(UnderWine, CliHangUpMidReadEndsWithoutSpinning) {

@@ -4,6 +4,8 @@
 
 namespace keltrove::cli {
 
+void PrepareConsole() {}
+
 bool StderrIsTerminal() {
     return ::isatty(STDERR_FILENO) == 1;
 }
