@@ -21,9 +21,7 @@ std::shared_ptr<void> CStopRequest::OnRequest(std::function<void()> wake) {
     });
 }
 
-void CStopRequest::Request(int signal) {
-    int none = 0;
-    m_nSignal.compare_exchange_strong(none, signal);
+void CStopRequest::Request() {
     m_bRequested.store(true, std::memory_order_release);
     std::lock_guard lock(m_Mutex);
     for (const auto* wake : m_Wakes) (*wake)();

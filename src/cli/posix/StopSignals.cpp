@@ -1,41 +1,43 @@
-#include <pthread.h>
-#include <signal.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
+#include <array>
+#include <cstdint>
 #include <thread>
 
 #include "StopRequest.h"
+#include "StopSignals.h"
+#include "SystemError.h"
 
 namespace keltrove::cli {
 
-// A thread that waits for the stop signals, which every other thread has blocked. A
-// SIGUSR2 of our own ends it when the program ends normally.
+// The stop signals as a descriptor, and a thread that waits on it and turns a signal into
+// the request; an eventfd of our own ends the thread when the program ends normally.
 struct CStopRequest::Platform {
-    sigset_t stops{};
-    sigset_t saved{};
+    CStopSignals signals;
+    UniqueFd done{::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)};
     std::thread waiter;
 };
 
 CStopRequest::CStopRequest() : m_pPlatform(std::make_unique<Platform>()) {
-    sigemptyset(&m_pPlatform->stops);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGUSR2}) {
-        sigaddset(&m_pPlatform->stops, signal);
-    }
-    // Blocked here, before any thread starts, so every thread inherits it.
-    pthread_sigmask(SIG_BLOCK, &m_pPlatform->stops, &m_pPlatform->saved);
-    m_pPlatform->waiter = std::thread([this] {
-        for (;;) {
-            int signal = 0;
-            if (sigwait(&m_pPlatform->stops, &signal) != 0) continue;
-            if (signal == SIGUSR2) return;
-            Request(signal);
+    Platform& platform = *m_pPlatform;
+    if (!platform.signals.Error().empty() || !platform.done.IsValid()) return;  // default action
+    platform.waiter = std::thread([this, &platform] {
+        std::array<pollfd, 2> fds{{{platform.signals.Fd(), POLLIN, 0},
+                                   {platform.done.Get(), POLLIN, 0}}};
+        while (RetryOnEintr([&] { return ::poll(fds.data(), fds.size(), -1); }) >= 0) {
+            if (fds[1].revents != 0) return;
+            if (platform.signals.Take() != 0) Request();
         }
     });
 }
 
 CStopRequest::~CStopRequest() {
-    pthread_kill(m_pPlatform->waiter.native_handle(), SIGUSR2);
+    if (!m_pPlatform->waiter.joinable()) return;
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t written = ::write(m_pPlatform->done.Get(), &one, sizeof one);
     m_pPlatform->waiter.join();
-    pthread_sigmask(SIG_SETMASK, &m_pPlatform->saved, nullptr);
 }
 
 }  // namespace keltrove::cli

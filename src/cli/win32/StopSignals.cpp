@@ -1,7 +1,5 @@
 #include <windows.h>
 
-#include <csignal>
-
 #include "StopRequest.h"
 
 namespace keltrove::cli {
@@ -9,9 +7,9 @@ namespace keltrove::cli {
 namespace {
 CStopRequest* g_pStop = nullptr;  // the console handler has no argument to carry it
 
-BOOL WINAPI OnConsoleEvent(DWORD event) {
+BOOL WINAPI OnConsoleEvent(DWORD /*event*/) {  // Ctrl+C, Ctrl+Break, close, log-off
     if (g_pStop == nullptr) return FALSE;
-    g_pStop->Request(event == CTRL_C_EVENT ? SIGINT : SIGTERM);
+    g_pStop->Request();
     return TRUE;  // the jobs end in order; the process is not cut short
 }
 }  // namespace
