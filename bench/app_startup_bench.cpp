@@ -65,7 +65,7 @@ private:
 };
 
 // `--child` runs the window; `--child-open` also chooses COM1 in it.
-int RunChild(int argc, char** argv) {
+int RunChild(char** argv) {
     const bool open = std::string(argv[1]) == "--child-open";
     int appArgc = 1;  // the window takes no --child option
     keltrove::CMainApp app(appArgc, argv);
@@ -183,7 +183,7 @@ struct SilentPort {
 };
 
 int main(int argc, char* argv[]) {
-    if (argc > 1 && std::string(argv[1]).starts_with("--child")) return RunChild(argc, argv);
+    if (argc > 1 && std::string(argv[1]).starts_with("--child")) return RunChild(argv);
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     const std::string self = std::filesystem::canonical("/proc/self/exe");

@@ -133,9 +133,9 @@ int main(int argc, char* argv[]) {
     long boxes = 0;
     long dropped = 0;
     CMainDlg dialog(&noPause);
-    dialog.SetMessageHandler([&](const BoxRequest& box) {
+    dialog.SetMessageHandler([&](const PanelBox& box) {
         ++boxes;  // "COM1: N received bytes were dropped ..."
-        dropped += box.detail.section(QLatin1Char(' '), 1, 1).toLong();
+        dropped += std::atol(box.detail.c_str() + box.detail.find(' ') + 1);
         return MessageAnswer::Ok;
     });
     dialog.show();

@@ -1,34 +1,28 @@
 // MainDlg: CMainDlg, the program's one window: 32 entry fields, the port list, and the
 // buttons "Read", "Write" and "Exit".
 //
-// The window is thin. It owns the port (m_Comm) and the protocol session, turns widget
-// events, timer ticks and the private events 1025 (WM_RX_NOTIFY), 1026 (WM_RX_FRAME) and
-// 1027 (WM_TX_FRAME), whoever posts or sends them, into calls on the session, and shows
-// the session's results. The watcher's reports reach it through CLinkEventBridge. GUI
-// thread only.
-//
-// Failures are shown as message boxes: "Cannot open COMn" with the reason, "Connection to
-// COMn lost" with the reason, the port layer's "m_QueueRead FULL!", and the session's own.
+// The window is the Qt face of CPanelPresenter, which owns the port and the protocol
+// session and decides what the window shows and asks. The window keeps its controls, the
+// timers whose ticks it passes on, the busy guard of a write, the file dialogs, the boxes
+// and the status line's painting. It answers the private events 1025 (WM_RX_NOTIFY), 1026
+// (WM_RX_FRAME) and 1027 (WM_TX_FRAME), whoever posts or sends them; the watcher's reports
+// reach it as posted events (LinkReportEvent.h). A field takes Latin-1 characters only.
 // Enter never ends the window: it moves to the next field, or confirms the port list's
 // choice. When the dialog ends, and at the latest when it is destroyed, the port is closed
-// and its watcher joined.
+// and its watcher joined. GUI thread only.
 #pragma once
 
 #include <QDialog>
 #include <QFont>
-#include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 
+#include "BusyWindow.h"
 #include "DialogTimers.h"
-#include "EntryTable.h"
-#include "Interfaces.h"
-#include "LinkEventBridge.h"
 #include "MainDlgControls.h"
-#include "MessageBox.h"
+#include "PanelPresenter.h"
 #include "PrivateEvents.h"
-#include "ProtocolSession.h"
-#include "SerialLink.h"
 #include "SleepPause.h"
 #include "WireLog.h"
 
@@ -36,30 +30,29 @@ namespace keltrove {
 
 class CStatusLine;
 
-class CMainDlg final : public QDialog, public ISessionView {
+class CMainDlg final : public QDialog, private IPanelWindow {
     Q_OBJECT
 
 public:
-    // Answers a message box in place of the real one.
-    using MessageHandler = std::function<MessageAnswer(const BoxRequest&)>;
-    // Chooses a table file in place of the file dialog (`save` or load); empty: cancelled.
-    using FileChooser = std::function<QString(bool save)>;
+    // Answers a box in place of the real one, for tests; an empty handler restores them.
+    using MessageHandler = std::function<MessageAnswer(const PanelBox&)>;
+    // Chooses a table file in place of the file dialog; nothing: cancelled.
+    using FileChooser = std::function<std::optional<std::string>(FileChoice)>;
 
     // `pause` carries the write's pauses; null means real sleeps, which block the window.
     explicit CMainDlg(IPause* pause = nullptr);
     ~CMainDlg() override;
 
-    // Replaces the real message boxes, for tests; an empty handler restores them.
     void SetMessageHandler(MessageHandler handler) { m_MessageHandler = std::move(handler); }
     void SetFileChooser(FileChooser chooser) { m_FileChooser = std::move(chooser); }
 
     // Read-only state, for tests and tools.
-    const CProtocolSession& Session() const { return m_Session; }
-    const CSerialLink& Comm() const { return m_Comm; }
+    CPanelPresenter& Presenter() { return m_Presenter; }
+    const CProtocolSession& Session() const { return m_Presenter.Session(); }
+    const CSerialLink& Comm() const { return m_Presenter.Comm(); }
     const QString& StatusText() const;
     bool IsTicking(TickTimer timer) const { return m_Timers.IsTicking(timer); }
-    // The watcher's side of the window, as the port sees it.
-    ILinkEvents& LinkEvents() { return m_Bridge; }
+    ILinkEvents& LinkEvents() { return m_Presenter.LinkEvents(); }
 
     // Every way of ending: the port is closed and the timers stop, for good; the window
     // is not meant to be shown again.
@@ -71,48 +64,27 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
-    // ISessionView: how the session shows its results.
-    void ShowEntryTexts(const EntryTexts& texts) override;
-    void MarkReceived(int entry) override;
-    void ShowStatus(SessionStatus status) override;
-    MessageAnswer ShowMessage(const SessionMessage& message) override;
-    void OnReadEnded(const ReadResult& result) override;
-
 private:
-    void OnSelectPort(int index);
-    void OnRead();
-    void OnWrite();
-    void OnQueueFull(std::uint16_t portId, std::uint64_t droppedBytes);
-    void OnLinkLost(std::uint16_t portId, const QString& reason);
-    void ShowAbout();
-    void SaveTable();
-    void LoadTable();
-    void CompareWithPanel();
-    void ShowComparison(const ReadResult& result);
-    void MarkField(int entry, const QString& panelValue);
-    void ClearMarks();
-    void ClosePort();
-    EntryTexts FieldTexts() const;
-    QString DetailFor(MessageKind kind) const;
-    MessageAnswer ShowBox(const BoxRequest& request);
+    void ShowFieldTexts(const FieldTexts& texts) override;
+    FieldTexts GetFieldTexts() const override;
+    void SetValueFont(int entry) override;
+    void MarkField(int entry, FieldMark mark, const std::string& tooltip) override;
+    void SetStatusText(const std::string& text) override;
+    MessageAnswer Ask(const PanelBox& box) override;
+    void SetBusy(bool busy) override;
+    std::optional<std::string> ChooseFile(FileChoice choice) override;
+    std::string LocalTimeText() const override;
 
     CSleepPause m_RealPause;
-    IPause& m_Pause;
-    CLinkEventBridge m_Bridge;  // before the port, whose watcher reports to it
-    CSerialLink m_Comm;         // before the session, which writes through it
     CDialogTimers m_Timers;
-    CProtocolSession m_Session;  // all protocol state and logic
     CWireLog m_WireLog;
     MainDlgControls m_Controls;
     CStatusLine* m_pStatusLine = nullptr;  // a child, owned by the window
-    std::optional<QFont> m_ValueFont;      // made on the first received value
-    EntrySet m_ValueFontFields;
-
-    int m_bPortError = 0;  // the last chosen port could not be opened
-    int m_nPortNo = 0;     // COM number of the chosen port, 0 for none
-
+    std::optional<QFont> m_ValueFont;      // made for the first received value
+    std::unique_ptr<CBusyWindow> m_pBusy;
     MessageHandler m_MessageHandler;
     FileChooser m_FileChooser;
+    CPanelPresenter m_Presenter;  // last: its port closes before the rest goes
 };
 
 }  // namespace keltrove

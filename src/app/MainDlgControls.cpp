@@ -2,20 +2,56 @@
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <QToolTip>
 
 #include "DialogTemplate.h"
+#include "Latin1Validator.h"
 #include "PortCombo.h"
 #include "TemplateControl.h"
 
 namespace keltrove {
 
-MainDlgControls BuildMainDlgControls(QWidget& dialog, const CDialogUnits& units) {
+FieldTexts MainDlgControls::Texts() const {
+    FieldTexts texts;
+    for (int entry = 1; entry <= kEntryCount; ++entry) {
+        texts[static_cast<std::size_t>(entry - 1)] = Entry(entry).text().toStdString();
+    }
+    return texts;
+}
+
+void MainDlgControls::ShowTexts(const FieldTexts& texts) const {
+    for (int entry = 1; entry <= kEntryCount; ++entry) {
+        const QString text = QString::fromStdString(texts[static_cast<std::size_t>(entry - 1)]);
+        if (Entry(entry).text() != text) Entry(entry).setText(text);
+    }
+}
+
+void MainDlgControls::Mark(int entry, FieldMark mark, const std::string& tooltip) const {
+    QLineEdit& field = Entry(entry);
+    const QString frame = mark == FieldMark::Differs
+                              ? QStringLiteral("QLineEdit { border: 2px solid #d00000; }")
+                              : QString();
+    if (field.styleSheet() != frame) field.setStyleSheet(frame);
+    field.setToolTip(QString::fromStdString(tooltip));
+    // A refusal is news now, not only once the mouse happens to rest on the field.
+    if (mark == FieldMark::Refused && field.isVisible()) {
+        QToolTip::showText(field.mapToGlobal(QPoint(0, field.height())), field.toolTip(), &field);
+    }
+}
+
+MainDlgControls BuildMainDlgControls(QWidget& dialog, const CDialogUnits& units,
+                                     const RefusedInput& refused) {
     MainDlgControls controls;
     for (const ControlTemplate& control : MainDialogTemplate().controls) {
         QWidget* widget = CreateTemplateControl(control, dialog, units);
         if (control.entry != 0) {
-            controls.entries[static_cast<std::size_t>(control.entry - 1)] =
-                static_cast<QLineEdit*>(widget);
+            auto* field = static_cast<QLineEdit*>(widget);
+            controls.entries[static_cast<std::size_t>(control.entry - 1)] = field;
+            field->setValidator(new CLatin1Validator(
+                *field, [refused, entry = control.entry](const std::string& characters) {
+                    refused(entry, characters);
+                }));
+            if (control.tabStop && controls.firstTabStop == nullptr) controls.firstTabStop = field;
         }
         switch (control.id) {
             case kIdPortList:

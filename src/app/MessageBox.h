@@ -3,26 +3,16 @@
 // A box runs a nested event loop until it is answered, so timers and posted events go on
 // being handled meanwhile. The caption is the program's name; the text stands as given,
 // and the detail, when there is one, is the second line saying what happened and what to
-// do. GUI thread only. A box that is closed without an answer counts as "No" (Yes/No) or
-// "OK" (OK alone).
+// do. In a Yes/No box Enter gives the box's default answer, and Escape or the close box
+// gives No; a box with OK alone gives OK. GUI thread only.
 #pragma once
 
-#include <QMessageBox>
-#include <QString>
-
-#include "Interfaces.h"
+#include "PanelWindow.h"
 
 class QWidget;
 
 namespace keltrove {
 
-struct BoxRequest {
-    QString text;
-    QString detail;
-    MessageButtons buttons = MessageButtons::Ok;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-};
-
-MessageAnswer RunMessageBox(QWidget* parent, const BoxRequest& request);
+MessageAnswer RunMessageBox(QWidget* parent, const PanelBox& request);
 
 }  // namespace keltrove

@@ -4,26 +4,16 @@
 #include <QEvent>
 #include <QPalette>
 
-#include "PortDescription.h"
+#include "ComNames.h"
+#include "WindowTexts.h"
 
 namespace keltrove {
 
-QString PortItemText(int index) {
-    if (index == kPortDisable) return QStringLiteral("Disable");
-    return QString::fromStdString(ComPortName(index));
-}
-
-QString DescribePortDevice(int comNumber) {
-    if (comNumber == kPortDisable) return QStringLiteral("No port");
-    const PortDescription port = DescribePort(ComPortName(comNumber));
-    QString text = QString::fromStdString(port.chain);
-    if (!port.problem.empty()) text += QLatin1Char('\n') + QString::fromStdString(port.problem);
-    return text;
-}
-
 CPortCombo::CPortCombo(QWidget* parent) : QComboBox(parent) {
     // Added in this order and never sorted, so that the index is the COM number.
-    for (int index = kPortDisable; index <= kLastComPort; ++index) addItem(PortItemText(index));
+    for (int index = kPortDisable; index <= kLastComPort; ++index) {
+        addItem(QString::fromStdString(PortItemText(index)));
+    }
     setCurrentIndex(-1);
     RefreshToolTips();
 }
@@ -39,18 +29,18 @@ bool CPortCombo::event(QEvent* event) {
 }
 
 void CPortCombo::RefreshToolTips() {
+    QString current;
     for (int index = 0; index < count(); ++index) {
-        setItemData(index, DescribePortDevice(index), Qt::ToolTipRole);
-        // A port that cannot be opened now is shown greyed, though it can still be chosen:
-        // the adapter may be plugged in next.
-        const bool missing =
-            index != kPortDisable && !DescribePort(ComPortName(index)).problem.empty();
+        const PortItem item = DescribePortItem(index);
+        const QString tooltip = QString::fromStdString(item.tooltip);
+        setItemData(index, tooltip, Qt::ToolTipRole);
         setItemData(
             index,
-            missing ? QBrush(palette().color(QPalette::Disabled, QPalette::Text)) : QVariant(),
+            item.greyed ? QBrush(palette().color(QPalette::Disabled, QPalette::Text)) : QVariant(),
             Qt::ForegroundRole);
+        if (index == currentIndex()) current = tooltip;
     }
-    setToolTip(currentIndex() < 0 ? QString() : DescribePortDevice(currentIndex()));
+    setToolTip(current);
 }
 
 }  // namespace keltrove

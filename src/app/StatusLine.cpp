@@ -4,7 +4,7 @@
 #include <QAccessibleWidget>
 #include <QPainter>
 
-#include "SessionTexts.h"
+#include "WindowTexts.h"
 
 namespace keltrove {
 
@@ -34,11 +34,7 @@ QAccessibleInterface* MakeAccessible(const QString& className, QObject* object) 
 }  // namespace
 
 QString StatusLineText(SessionStatus status) {
-    const std::string_view text = StatusText(status);
-    const QString line = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-    if (status == SessionStatus::Reading) return line + QString(25, QLatin1Char(' '));
-    if (status == SessionStatus::Writing) return line + QString(20, QLatin1Char(' '));
-    return line;
+    return QString::fromStdString(StatusLineFor(status));
 }
 
 CStatusLine::CStatusLine(QWidget& window) : QWidget(&window) {

@@ -15,8 +15,7 @@
 
 namespace keltrove {
 
-// The session's status as the line draws it: the blanks behind "Reading...." and
-// "Writing...." cover what a longer earlier text left in the rectangle.
+// The session's status as the line draws it (StatusLineFor, WindowTexts.h).
 QString StatusLineText(SessionStatus status);
 
 class CStatusLine final : public QWidget {

@@ -13,7 +13,7 @@
 namespace {
 
 void ShowSampleRead(keltrove::CMainDlg& dialog) {
-    keltrove::ISessionView& view = dialog;
+    keltrove::ISessionView& view = dialog.Presenter();
     for (int entry = 1; entry <= keltrove::kEntryCount; ++entry) view.MarkReceived(entry);
     view.ShowEntryTexts(keltrove::device::DefaultTableTexts());
     view.ShowStatus(keltrove::SessionStatus::ReadDone);

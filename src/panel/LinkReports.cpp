@@ -1,0 +1,52 @@
+#include "LinkReports.h"
+
+namespace keltrove {
+
+CLinkReports::CLinkReports(PostHook post, ILinkReportSink& sink)
+    : m_Post(std::move(post)), m_Sink(sink) {}
+
+void CLinkReports::PortClosed() {
+    m_nGeneration.fetch_add(1);
+    m_bNotifyPending.store(false);
+    // A queue-full report being shown clears its own mark when it is closed.
+    if (!m_bFullShowing) m_bFullPending.store(false);
+    m_nDropped.store(0);
+}
+
+void CLinkReports::OnRxNotify(std::uint16_t portId) {
+    if (m_bNotifyPending.exchange(true)) return;
+    m_Post({LinkReport::Kind::Notify, portId, m_nGeneration.load(), {}});
+}
+
+void CLinkReports::OnQueueFull(std::uint16_t portId, std::uint32_t droppedBytes) {
+    m_nDropped.fetch_add(droppedBytes);
+    if (m_bFullPending.exchange(true)) return;
+    m_Post({LinkReport::Kind::QueueFull, portId, m_nGeneration.load(), {}});
+}
+
+void CLinkReports::OnLinkLost(std::uint16_t portId, std::string reason) {
+    m_Post({LinkReport::Kind::Lost, portId, m_nGeneration.load(), std::move(reason)});
+}
+
+void CLinkReports::Deliver(const LinkReport& report) {
+    // PortClosed has already cleared the marks of a stale report.
+    if (report.generation != m_nGeneration.load()) return;
+    switch (report.kind) {
+        case LinkReport::Kind::Notify:
+            // Cleared before the drain, so bytes stored meanwhile bring a new notification.
+            m_bNotifyPending.store(false);
+            m_Sink.OnRxNotify();
+            break;
+        case LinkReport::Kind::QueueFull:
+            m_bFullShowing = true;
+            m_Sink.OnQueueFull(report.portId, m_nDropped.exchange(0));
+            m_bFullShowing = false;
+            m_bFullPending.store(false);  // the box is closed: the next drop may report
+            break;
+        case LinkReport::Kind::Lost:
+            m_Sink.OnLinkLost(report.portId, report.reason);
+            break;
+    }
+}
+
+}  // namespace keltrove

@@ -1,0 +1,71 @@
+// LinkReports: CLinkReports carries the port watcher's reports from its thread to the
+// window's.
+//
+// The watcher calls ILinkEvents on its own thread; each call at most hands a report to the
+// post hook and returns, never waiting for the window's thread (Close waits for the
+// watcher, so a watcher that waited for the window would deadlock against it). The hook
+// queues the report to the window's thread (the Qt window posts an event; a Win32 window
+// would PostMessage), where the window gives it back to Deliver, which passes it on.
+//
+// However fast a device floods, little piles up in the window's queue: at most one
+// notification is pending (one drain takes every waiting byte), and at most one
+// "m_QueueRead FULL!" report is pending or being shown; the bytes dropped meanwhile are
+// added up and reported with the next one. PortClosed, called once the watcher has been
+// joined, makes every report of the old watcher stale: Deliver drops it. The window's
+// thread only, except the three ILinkEvents calls.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "LinkEvents.h"
+
+namespace keltrove {
+
+struct LinkReport {
+    enum class Kind { Notify, QueueFull, Lost };
+    Kind kind = Kind::Notify;
+    std::uint16_t portId = 0;
+    unsigned generation = 0;  // PortClosed calls made before it was posted
+    std::string reason;       // Lost: why the device is gone
+};
+
+// Where Deliver passes the reports on, on the window's thread.
+class ILinkReportSink {
+public:
+    virtual ~ILinkReportSink() = default;
+    virtual void OnRxNotify() = 0;
+    // `droppedBytes` since the last report; the next report comes only after this returns.
+    virtual void OnQueueFull(std::uint16_t portId, std::uint64_t droppedBytes) = 0;
+    virtual void OnLinkLost(std::uint16_t portId, const std::string& reason) = 0;
+};
+
+class CLinkReports final : public ILinkEvents {
+public:
+    // Called on the watcher's thread; must queue the report and return at once.
+    using PostHook = std::function<void(LinkReport)>;
+
+    CLinkReports(PostHook post, ILinkReportSink& sink);
+
+    // The port was closed and its watcher has ended: what it reported is stale.
+    void PortClosed();
+    // A posted report has reached the window's thread.
+    void Deliver(const LinkReport& report);
+
+    void OnRxNotify(std::uint16_t portId) override;
+    void OnQueueFull(std::uint16_t portId, std::uint32_t droppedBytes) override;
+    void OnLinkLost(std::uint16_t portId, std::string reason) override;
+
+private:
+    const PostHook m_Post;
+    ILinkReportSink& m_Sink;
+    std::atomic<unsigned> m_nGeneration{0};
+    std::atomic<bool> m_bNotifyPending{false};
+    std::atomic<bool> m_bFullPending{false};
+    bool m_bFullShowing = false;  // window's thread: the sink is showing a queue-full report
+    std::atomic<std::uint64_t> m_nDropped{0};
+};
+
+}  // namespace keltrove

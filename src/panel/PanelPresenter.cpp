@@ -1,0 +1,197 @@
+#include "PanelPresenter.h"
+
+#include "ComNames.h"
+#include "FileIo.h"
+#include "TableDiff.h"
+#include "TableFile.h"
+#include "TableFiles.h"
+
+namespace keltrove {
+
+namespace {
+
+std::size_t Index(int entry) {
+    return static_cast<std::size_t>(entry - 1);
+}
+
+// Restores the window when the write ends, however it ends.
+class CBusySpell {
+public:
+    explicit CBusySpell(IPanelWindow& window) : m_Window(window) { m_Window.SetBusy(true); }
+    ~CBusySpell() { m_Window.SetBusy(false); }
+    CBusySpell(const CBusySpell&) = delete;
+    CBusySpell& operator=(const CBusySpell&) = delete;
+
+private:
+    IPanelWindow& m_Window;
+};
+
+}  // namespace
+
+CPanelPresenter::CPanelPresenter(IPanelWindow& window, ITickTimers& timers, IPause& pause,
+                                 CLinkReports::PostHook post)
+    : m_Window(window),
+      m_Reports(std::move(post), *this),
+      m_Comm(&m_Reports),
+      m_Session(*this, m_Comm, pause, timers) {}
+
+CPanelPresenter::~CPanelPresenter() {
+    ClosePort();
+}
+
+void CPanelPresenter::Start() {
+    m_Session.Start();
+}
+
+void CPanelPresenter::Close() {
+    ClosePort();
+}
+
+// Nothing the old port reported may reach the session after it was told the port is gone.
+void CPanelPresenter::ClosePort() {
+    m_Comm.Close();          // returns after the watcher has ended
+    m_Reports.PortClosed();  // so nothing it reported is still on its way
+    m_Session.OnPortClosed();
+}
+
+void CPanelPresenter::OnSelectPort(int index) {
+    if (index < kPortDisable || index > kLastComPort) return;
+    ClosePort();
+    m_nPortNo = index;
+    if (m_nPortNo == kPortDisable) return;
+    m_bPortError = 0;
+    if (m_Comm.Open(ComPortName(m_nPortNo), kLineBaud, static_cast<std::uint16_t>(m_nPortNo)) ==
+        0) {
+        m_bPortError = 1;
+        // The list keeps the choice; the user must not believe the port is open.
+        m_Window.Ask(CannotOpenBox(m_nPortNo, m_Comm.LastError()));
+    }
+}
+
+void CPanelPresenter::OnRead() {
+    ClearMarks();
+    m_ReadMode = ReadMode::Fill;
+    m_Session.OnRead(ReadMode::Fill);
+}
+
+void CPanelPresenter::OnCompare() {
+    ClearMarks();
+    m_ReadMode = ReadMode::Compare;
+    m_Session.OnRead(ReadMode::Compare);
+}
+
+void CPanelPresenter::OnWrite(const FieldTexts& fields) {
+    ClearMarks();
+    const EntryTexts texts = ToEntryTexts(fields);
+    const CBusySpell busy(m_Window);
+    m_Session.OnWrite(texts);
+}
+
+// The file holds what the fields show, less what the panel never gave them; whatever would
+// not come back from it as it stands is asked about first and noted in it.
+void CPanelPresenter::OnSave() {
+    const EntryTexts table = ToEntryTexts(m_Window.GetFieldTexts());
+    const EntrySet omitted = m_Session.NotFromPanelIn(table);
+    std::vector<EntryDifference> odd = NotRestorable(table);
+    std::erase_if(odd, [&](const EntryDifference& entry) { return omitted.Has(entry.entry); });
+    const std::vector<std::string> oddLines = DescribeNotRestorable(odd);
+    if ((!omitted.Empty() || !oddLines.empty()) &&
+        m_Window.Ask(SaveQuestionBox(omitted, oddLines)) != MessageAnswer::Yes) {
+        return;
+    }
+    const std::optional<std::string> path = m_Window.ChooseFile(FileChoice::Save);
+    if (!path) return;
+    std::vector<std::string> notes{SavedNote(m_Window.LocalTimeText())};
+    notes.insert(notes.end(), oddLines.begin(), oddLines.end());
+    if (const std::string failed = ReplaceFile(*path, FormatTableFile(table, notes, omitted));
+        !failed.empty()) {
+        m_Window.Ask(CannotSaveBox(failed));
+    }
+}
+
+// Entries the file leaves out stay empty and unread: a write asks before sending them.
+void CPanelPresenter::OnLoad() {
+    const std::optional<std::string> path = m_Window.ChooseFile(FileChoice::Load);
+    if (!path) return;
+    const TableLoad load = LoadTable(*path, MissingEntries::Allow);
+    if (!load.table) {
+        m_Window.Ask(CannotLoadBox(load.problems));
+        return;
+    }
+    ClearMarks();
+    m_Session.LoadEntryTexts(*load.table, load.missing);
+}
+
+void CPanelPresenter::OnRefused(int entry, const std::string& refused) {
+    if (!IsEntryNumber(entry) || refused.empty()) return;
+    m_Marked.Add(entry);
+    m_Window.MarkField(entry, FieldMark::Refused, RefusedTip(entry, refused));
+}
+
+void CPanelPresenter::OnTick(TickTimer timer) {
+    if (timer == TickTimer::Reply) {
+        m_Session.OnReplyTick();
+    } else {
+        m_Session.OnGapTick();
+    }
+}
+
+void CPanelPresenter::OnLinkLost(std::uint16_t portId, const std::string& reason) {
+    ClosePort();  // frees the device; choosing the port again reopens it
+    m_Window.Ask(LinkLostBox(portId, reason));
+}
+
+void CPanelPresenter::OnQueueFull(std::uint16_t portId, std::uint64_t droppedBytes) {
+    m_Window.Ask(QueueFullBox(portId, droppedBytes));
+}
+
+// ISessionView
+
+void CPanelPresenter::ShowEntryTexts(const EntryTexts& texts) {
+    m_Window.ShowFieldTexts(ToFieldTexts(texts));
+}
+
+void CPanelPresenter::MarkReceived(int entry) {
+    if (m_ValueFontFields.Has(entry)) return;
+    m_ValueFontFields.Add(entry);
+    m_Window.SetValueFont(entry);
+}
+
+void CPanelPresenter::ShowStatus(SessionStatus status) {
+    m_Window.SetStatusText(StatusLineFor(status));
+}
+
+MessageAnswer CPanelPresenter::ShowMessage(const SessionMessage& message) {
+    const PortState port{m_nPortNo, m_Comm.IsOpen(), m_Comm.DevicePath()};
+    return m_Window.Ask({message.text, SessionDetail(message.kind, m_ReadMode, port),
+                         message.buttons, message.defaultAnswer, BoxIcon::None});
+}
+
+void CPanelPresenter::OnReadEnded(const ReadResult& result) {
+    if (result.mode == ReadMode::Compare) ShowComparison(result);
+}
+
+// Each field whose panel value differs gets marked with the panel's value in its tooltip;
+// one box says how many differ. A field matches as a table file would: holding the panel's
+// value, or what writing it would store.
+void CPanelPresenter::ShowComparison(const ReadResult& result) {
+    if (!result.whole) return;  // the failed read has said why
+    EntrySet differ;
+    for (const EntryDifference& entry :
+         DiffWithPanel(result.values, ToEntryTexts(m_Window.GetFieldTexts()))) {
+        differ.Add(entry.entry);
+        m_Marked.Add(entry.entry);
+        m_Window.MarkField(entry.entry, FieldMark::Differs,
+                           DiffersTip(entry.entry, result.values[Index(entry.entry)]));
+    }
+    m_Window.Ask(ComparisonBox(differ));
+}
+
+void CPanelPresenter::ClearMarks() {
+    for (int entry = 1; entry <= kEntryCount; ++entry) {
+        if (m_Marked.Has(entry)) m_Window.MarkField(entry, FieldMark::None, FieldTip(entry));
+    }
+    m_Marked = EntrySet();
+}
+
+}  // namespace keltrove

@@ -1,0 +1,97 @@
+// PanelPresenter: CPanelPresenter, what the program's window does, without the window.
+//
+// It owns the serial port and the protocol session and turns the window's intents (a port
+// chosen, Read, Write, Save, Load, Compare, Close), the timer ticks, the private events
+// 1025 to 1027 and the watcher's reports into calls on them; it shows their results through
+// IPanelWindow. The window keeps only its controls, its timers, its busy guard, its file
+// dialogs, its boxes and its painting, so that any toolkit's window can stand on it.
+//
+// The watcher's reports reach the window's thread through CLinkReports and the post hook
+// the window gives; the window hands each one back to Deliver. Every other call is made on
+// the window's thread. A box may run a nested event loop, so every entry point may be
+// re-entered while one is up.
+#pragma once
+
+#include <cstdint>
+
+#include "LinkReports.h"
+#include "PanelWindow.h"
+#include "ProtocolSession.h"
+#include "SerialLink.h"
+#include "WindowTexts.h"
+
+namespace keltrove {
+
+class CPanelPresenter final : public ISessionView, private ILinkReportSink {
+public:
+    // `timers` tick back through OnTick; `pause` carries the write's pauses.
+    CPanelPresenter(IPanelWindow& window, ITickTimers& timers, IPause& pause,
+                    CLinkReports::PostHook post);
+    // Closes the port.
+    ~CPanelPresenter() override;
+    CPanelPresenter(const CPanelPresenter&) = delete;
+    CPanelPresenter& operator=(const CPanelPresenter&) = delete;
+
+    // The first refresh: 32 empty fields. Once the window's controls exist.
+    void Start();
+
+    // The user's intents. `index` is the port list's item: kPortDisable or a COM number.
+    void OnSelectPort(int index);
+    void OnRead();
+    void OnWrite(const FieldTexts& fields);
+    void OnSave();
+    void OnLoad();
+    void OnCompare();
+    // The window left out `refused` (UTF-8) from what the user typed or pasted into `entry`.
+    void OnRefused(int entry, const std::string& refused);
+    // The window is ending: the port is closed, its watcher joined.
+    void Close();
+
+    void OnTick(TickTimer timer);
+    // A report that the post hook queued.
+    void Deliver(const LinkReport& report) { m_Reports.Deliver(report); }
+
+    // The private events: 1025 drains the received bytes, 1026 evaluates the last frame
+    // again, 1027 sends the outgoing frame again.
+    void OnRxNotify() override { m_Session.OnRxNotify(); }
+    bool EvaluateRxFrame() { return m_Session.EvaluateRxFrame(); }
+    std::uint32_t SendTxFrame() { return m_Session.SendTxFrame(); }
+
+    void SetTrace(IWireTrace* trace) { m_Session.SetTrace(trace); }
+
+    // Read-only state, for tests and tools.
+    const CProtocolSession& Session() const { return m_Session; }
+    const CSerialLink& Comm() const { return m_Comm; }
+    int PortNo() const { return m_nPortNo; }
+    bool PortError() const { return m_bPortError != 0; }
+    // The watcher's side, as the port sees it.
+    ILinkEvents& LinkEvents() { return m_Reports; }
+
+    // ISessionView
+    void ShowEntryTexts(const EntryTexts& texts) override;
+    void MarkReceived(int entry) override;
+    void ShowStatus(SessionStatus status) override;
+    MessageAnswer ShowMessage(const SessionMessage& message) override;
+    void OnReadEnded(const ReadResult& result) override;
+
+private:
+    void OnQueueFull(std::uint16_t portId, std::uint64_t droppedBytes) override;
+    void OnLinkLost(std::uint16_t portId, const std::string& reason) override;
+
+    void ClosePort();
+    void ShowComparison(const ReadResult& result);
+    void ClearMarks();
+
+    IPanelWindow& m_Window;
+    CLinkReports m_Reports;                // before the port, whose watcher reports to it
+    CSerialLink m_Comm;                    // before the session, which writes through it
+    CProtocolSession m_Session;            // all protocol state and logic
+    EntrySet m_ValueFontFields;            // the fields already in the value font
+    EntrySet m_Marked;                     // the fields whose mark or tooltip is not the plain one
+    ReadMode m_ReadMode = ReadMode::Fill;  // of the last read asked for
+
+    int m_bPortError = 0;  // the last chosen port could not be opened
+    int m_nPortNo = 0;     // COM number of the chosen port, 0 for none
+};
+
+}  // namespace keltrove

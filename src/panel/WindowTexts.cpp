@@ -1,0 +1,170 @@
+#include "WindowTexts.h"
+
+#include <algorithm>
+
+#include "ComNames.h"
+#include "LinkEvents.h"
+#include "SessionTexts.h"
+#include "TableFile.h"
+
+namespace keltrove {
+
+namespace {
+
+// At most this many lines of a list go into a box; the rest are counted.
+constexpr std::size_t kLinesShown = 5;
+
+std::string QuoteLines(const std::vector<std::string>& lines) {
+    std::string text;
+    for (std::size_t i = 0; i < lines.size() && i < kLinesShown; ++i) {
+        text += (i == 0 ? "" : "\n") + lines[i];
+    }
+    if (lines.size() > kLinesShown) {
+        text += "\n... and " + std::to_string(lines.size() - kLinesShown) + " more";
+    }
+    return text;
+}
+
+std::string EntriesWord(const EntrySet& entries) {
+    return entries.Count() == 1 ? "Entry " : "Entries ";
+}
+
+}  // namespace
+
+std::string PortItemText(int index) {
+    return index == kPortDisable ? "Disable" : ComPortName(index);
+}
+
+PortItem PortItemOf(int index, const PortDescription& port) {
+    if (index == kPortDisable) return {PortItemText(index), "No port", false};
+    std::string tooltip = port.chain;
+    if (!port.problem.empty()) tooltip += '\n' + port.problem;
+    return {PortItemText(index), std::move(tooltip), !port.problem.empty()};
+}
+
+PortItem DescribePortItem(int index) {
+    if (index == kPortDisable) return PortItemOf(index, {});
+    return PortItemOf(index, DescribePort(ComPortName(index)));
+}
+
+std::string StatusLineFor(SessionStatus status) {
+    std::string line(StatusText(status));
+    if (status == SessionStatus::Reading) line.append(25, ' ');
+    if (status == SessionStatus::Writing) line.append(20, ' ');
+    return line;
+}
+
+std::string FieldTip(int entry) {
+    return "Entry " + std::to_string(entry);
+}
+
+std::string DiffersTip(int entry, std::string_view panelValue) {
+    return FieldTip(entry) + ": the panel holds \"" + DisplayValue(panelValue) + "\"";
+}
+
+std::string RefusedTip(int entry, std::string_view refused) {
+    const auto characters = std::count_if(refused.begin(), refused.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0u) != 0x80u;
+    });
+    return FieldTip(entry) + ": only Latin-1 characters can be sent to the panel; \"" +
+           std::string(refused) + (characters == 1 ? "\" was refused" : "\" were refused");
+}
+
+std::string SessionDetail(MessageKind kind, ReadMode mode, const PortState& port) {
+    if (kind != MessageKind::NoReply && kind != MessageKind::WriteNotTaken) return {};
+    const std::string name = PortItemText(port.port);
+    const bool reply = kind == MessageKind::NoReply;
+    const std::string again =
+        mode == ReadMode::Compare ? " Compare again now?" : " Read again now?";
+    if (port.port == kPortDisable) {
+        return reply ? "No port is open, so no request went out." + again +
+                           " To choose a port first, answer No."
+                     : "No port is open; choose one in the port list.";
+    }
+    if (!port.open) {
+        return reply ? name + " is not open, so no request went out." + again + " To choose " +
+                           name + " in the port list again first, answer No."
+                     : name + " is not open; choose it in the port list again.";
+    }
+    if (reply) {
+        return "No answer from " + name + " (" + port.device +
+               "). Check that the panel is on and connected." + again;
+    }
+    return name + " (" + port.device +
+           ") did not take the frames. Check the cable, then press "
+           "Write again.";
+}
+
+PanelBox CannotOpenBox(int port, const std::string& reason) {
+    return {"Cannot open " + PortItemText(port), reason, MessageButtons::Ok, MessageAnswer::Ok,
+            BoxIcon::Warning};
+}
+
+PanelBox LinkLostBox(int port, const std::string& reason) {
+    const std::string name = PortItemText(port);
+    return {"Connection to " + name + " lost",
+            reason + "\nPlug the device in again, then choose " + name + " in the port list.",
+            MessageButtons::Ok, MessageAnswer::Ok, BoxIcon::Warning};
+}
+
+PanelBox QueueFullBox(int port, std::uint64_t droppedBytes) {
+    return {std::string(kMsgQueueFull),
+            PortItemText(port) + ": " + std::to_string(droppedBytes) +
+                " received bytes were dropped since the last report, because the device sent "
+                "faster than they could be taken.",
+            MessageButtons::Ok, MessageAnswer::Ok, BoxIcon::Warning};
+}
+
+PanelBox CannotLoadBox(const std::vector<std::string>& problems) {
+    return {"Cannot load the table", QuoteLines(problems) + "\nNo field was changed.",
+            MessageButtons::Ok, MessageAnswer::Ok, BoxIcon::Warning};
+}
+
+PanelBox SaveQuestionBox(const EntrySet& omitted, const std::vector<std::string>& notRestorable) {
+    const std::string odd = notRestorable.empty()
+                                ? std::string()
+                                : "Values a write cannot put back as they stand:\n" +
+                                      QuoteLines(notRestorable) +
+                                      "\nThe file notes them in comment lines.";
+    if (omitted.Empty()) {
+        return {
+            "A write of this table would not give the panel back every value as it stands. "
+            "Save it anyway?",
+            odd, MessageButtons::YesNo, MessageAnswer::Yes, BoxIcon::Warning};
+    }
+    const bool one = omitted.Count() == 1;
+    const std::string them = one ? "it" : "them";
+    return {EntriesWord(omitted) + DescribeEntries(omitted) + (one ? " was" : " were") +
+                " not read from the panel. Save the table without " + them + "?",
+            "The file leaves " + them +
+                " out and says so; after loading it, a write asks before "
+                "sending " +
+                them + " as 0000." + (odd.empty() ? "" : "\n" + odd),
+            MessageButtons::YesNo, MessageAnswer::Yes, BoxIcon::Warning};
+}
+
+PanelBox CannotSaveBox(const std::string& error) {
+    return {"Cannot save the table", error + "\nAn earlier file of that name is unchanged.",
+            MessageButtons::Ok, MessageAnswer::Ok, BoxIcon::Warning};
+}
+
+PanelBox ComparisonBox(const EntrySet& differ) {
+    if (differ.Empty()) {
+        return {"All 32 entries match the panel.",
+                {},
+                MessageButtons::Ok,
+                MessageAnswer::Ok,
+                BoxIcon::Information};
+    }
+    const bool one = differ.Count() == 1;
+    return {std::to_string(differ.Count()) + (one ? " entry differs" : " entries differ") +
+                " from the panel: " + DescribeEntries(differ) + ".",
+            "They have a red frame; the tooltip of each shows what the panel holds.",
+            MessageButtons::Ok, MessageAnswer::Ok, BoxIcon::Information};
+}
+
+std::string SavedNote(const std::string& localTime) {
+    return "saved from the Keltrove window at " + localTime;
+}
+
+}  // namespace keltrove

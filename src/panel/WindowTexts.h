@@ -1,0 +1,67 @@
+// WindowTexts: every text the window shows of its own: its boxes, its fields' tooltips, its
+// status line and its port list. The session's own box texts (SessionTexts.h) stand as the
+// first line of its boxes; the window adds the second.
+//
+// UTF-8. Pure, callable from any thread, except DescribePortItem, which looks at the
+// system's ports as they are now.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "EntryTable.h"
+#include "Interfaces.h"
+#include "PanelWindow.h"
+#include "PortDescription.h"
+
+namespace keltrove {
+
+// The port list's first item, which closes the port; item n is COMn.
+inline constexpr int kPortDisable = 0;
+
+// "Disable" for kPortDisable, "COM1" for 1.
+std::string PortItemText(int index);
+
+struct PortItem {
+    std::string text;
+    std::string tooltip;  // where the name leads, and why it cannot be opened now
+    bool greyed = false;  // cannot be opened now, though it may be chosen: the adapter may
+                          // be plugged in next
+};
+PortItem PortItemOf(int index, const PortDescription& port);
+PortItem DescribePortItem(int index);
+
+// The status text as the line draws it: the blanks behind "Reading...." and "Writing...."
+// cover what a longer earlier text left in the line's rectangle.
+std::string StatusLineFor(SessionStatus status);
+
+// "Entry 5", and the tooltip of a marked field.
+std::string FieldTip(int entry);
+std::string DiffersTip(int entry, std::string_view panelValue);
+std::string RefusedTip(int entry, std::string_view refused);
+
+// The port as the window knows it, for the second line of the session's boxes.
+struct PortState {
+    int port = kPortDisable;  // the chosen item
+    bool open = false;
+    std::string device;  // what the port's name led to when it opened
+};
+// What the window adds to a session box of `kind`, about the read or compare in `mode`.
+std::string SessionDetail(MessageKind kind, ReadMode mode, const PortState& port);
+
+PanelBox CannotOpenBox(int port, const std::string& reason);
+PanelBox LinkLostBox(int port, const std::string& reason);
+PanelBox QueueFullBox(int port, std::uint64_t droppedBytes);
+PanelBox CannotLoadBox(const std::vector<std::string>& problems);
+// Asks whether to save a table that leaves out `omitted` or holds `notRestorable` values
+// (one line each, DescribeNotRestorable's); at least one of them is not empty.
+PanelBox SaveQuestionBox(const EntrySet& omitted, const std::vector<std::string>& notRestorable);
+PanelBox CannotSaveBox(const std::string& error);
+PanelBox ComparisonBox(const EntrySet& differ);
+
+// The first note of a table file the window saves.
+std::string SavedNote(const std::string& localTime);
+
+}  // namespace keltrove
