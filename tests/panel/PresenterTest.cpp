@@ -480,6 +480,12 @@ TEST_F(Presenter, SaveAsksBeforeLeavingOutWhatWasNotRead) {
     m_Presenter.OnSave();
     EXPECT_TRUE(fs::is_symlink(link));
     EXPECT_THAT(ReadText(file), HasSubstr("\n1 77\n"));
+    const fs::path dangling = dir.Path() / "dangling.txt";
+    fs::create_symlink("new.txt", dangling);  // its target made by the save
+    m_Window.m_Chosen = dangling.string();
+    m_Presenter.OnSave();
+    EXPECT_TRUE(fs::is_symlink(dangling));
+    EXPECT_THAT(ReadText(dir.Path() / "new.txt"), HasSubstr("\n1 77\n"));
     m_Timeline.clear();
     m_Window.m_Chosen = (dir.Path() / "no" / "such.txt").string();
     m_Presenter.OnSave();

@@ -76,13 +76,16 @@ FileRead ReadRegularFile(const std::string& path) {
 
 std::string ReplaceFile(const std::string& given, std::string_view bytes) {
     // A symbolic link stays: what it points at is replaced, as an editor saving through
-    // the link would do.
+    // the link would do, even when that does not exist yet.
     std::string path = given;
     std::error_code error;
-    if (std::filesystem::is_symlink(given, error)) {
-        const std::filesystem::path resolved = std::filesystem::weakly_canonical(given, error);
-        if (error) return DescribeFileError(given, error.value(), "cannot follow the link");
-        path = resolved.string();
+    for (int hops = 0; std::filesystem::is_symlink(path, error); ++hops) {
+        const std::filesystem::path next = std::filesystem::read_symlink(path, error);
+        if (error || hops == 40) {
+            return DescribeFileError(given, error ? error.value() : ELOOP, "cannot follow the link");
+        }
+        path = (next.is_absolute() ? next : std::filesystem::path(path).parent_path() / next)
+                   .string();
     }
     const std::filesystem::path target(path);
     const std::filesystem::path folder =
