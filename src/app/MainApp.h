@@ -15,6 +15,8 @@
 #include <functional>
 #include <memory>
 
+#include "StopSignals.h"
+
 namespace keltrove {
 
 class CCursorBlink;
@@ -37,6 +39,7 @@ private:
     struct CQuietStart {
         CQuietStart(int& argc, char** argv);
     } m_QuietStart;
+    CStopSignals m_StopSignals;  // before QApplication, which may start threads
     QApplication m_App;
     QTemporaryDir m_Settings;  // where Qt's file dialog keeps its history for this run
     std::unique_ptr<CCursorBlink> m_pCursorBlink;

@@ -1,9 +1,9 @@
 // QuitSignals: SIGINT, SIGTERM and SIGHUP end the window the way its close box does.
 //
 // Killed by a signal's default action, the program would leave its port's lock file behind
-// and the port's settings changed. Here the signal handler only writes a byte to a pipe;
-// the GUI thread reads it and closes the window, which closes the port. GUI thread only;
-// one per application. Where the signals cannot be caught, they keep their default action.
+// and the port's settings changed. The signals come as the shared stop-signal descriptor
+// (StopSignals.h), which the program takes before any thread starts; here the GUI thread
+// watches it and closes the window, which closes the port. GUI thread only.
 #pragma once
 
 #include <QObject>
@@ -13,15 +13,18 @@ class QSocketNotifier;
 
 namespace keltrove {
 
+class CStopSignals;
+
 class CQuitSignals final : public QObject {
 public:
-    // `quit` runs on the GUI thread when a signal has come.
-    explicit CQuitSignals(std::function<void()> quit);
+    // `quit` runs on the GUI thread when one of `stops` has come.
+    CQuitSignals(CStopSignals& stops, std::function<void()> quit);
     ~CQuitSignals() override;
 
 private:
+    CStopSignals& m_Signals;
     std::function<void()> m_Quit;
-    QSocketNotifier* m_pNotifier = nullptr;
+    QSocketNotifier* m_pNotifier = nullptr;  // a child
 };
 
 }  // namespace keltrove

@@ -33,6 +33,7 @@
 #include "FarEnd.h"
 #include "MessageBox.h"
 #include "QuitSignals.h"
+#include "StopSignals.h"
 #include "StatusLine.h"
 #include "TableFile.h"
 #include "TableFiles.h"
@@ -463,7 +464,8 @@ private slots:
     // Every way of ending closes the port and leaves no thread and no lock file.
     void endingClosesThePort() {
         QFETCH(QString, way);
-        const CQuitSignals quit([this] { m_Dlg->reject(); });  // as CMainApp wires it
+        CStopSignals stops;  // raise() sends SIGTERM to this thread, which it blocks
+        const CQuitSignals quit(stops, [this] { m_Dlg->reject(); });  // as CMainApp wires it
         const int threads = ThreadCount();
         OpenCom1();
         QCOMPARE(ThreadCount(), threads + 1);
