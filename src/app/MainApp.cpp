@@ -23,7 +23,6 @@ void QuietHandler(QtMsgType type, const QMessageLogContext& context, const QStri
     if (g_QtHandler != nullptr) g_QtHandler(type, context, message);
 }
 
-
 // The description that --help shows; help2man makes the manual page from it.
 void SetUpParser(QCommandLineParser& parser) {
     parser.setApplicationDescription(QStringLiteral(

@@ -13,7 +13,8 @@ namespace keltrove::cli {
 
 namespace {
 
-constexpr const char* kAbout = R"(Reads, writes and checks the table of DERID panels, on one or several serial ports at
+constexpr const char* kAbout =
+    R"(Reads, writes and checks the table of DERID panels, on one or several serial ports at
 the same time, with the same frames and pacing as the Keltrove window.)";
 
 // What a port name stands for differs by platform; the rest of the help does not.
@@ -131,20 +132,23 @@ Parsed ParseCommandLine(int argc, const char* const* argv) {
                      "writes the table to FILE, atomically, instead of standard output")
         ->type_name("FILE")
         ->check(NotEmpty);
-    CLI::App* write = app.add_subcommand("write", "writes the table in FILE into the panel, "
-                                                  "then reads it back to confirm it");
+    CLI::App* write = app.add_subcommand("write",
+                                         "writes the table in FILE into the panel, "
+                                         "then reads it back to confirm it");
     ports(write);
     write->add_option("FILE", request.file, "the table file")->required();
     bool verify = false;
-    write->add_flag("--verify", verify, "reads the table back: the default, kept for older "
-                                        "scripts");
+    write->add_flag("--verify", verify,
+                    "reads the table back: the default, kept for older "
+                    "scripts");
     bool noVerify = false;
     write->add_flag("--no-verify", noVerify,
                     "sends the table without reading it back; nothing confirms that the panel "
                     "took it");
-    write->add_option("--backup", request.backup,
-                      "first reads the panel and saves its table to FILE, atomically; when "
-                      "that fails, nothing is written to it")
+    write
+        ->add_option("--backup", request.backup,
+                     "first reads the panel and saves its table to FILE, atomically; when "
+                     "that fails, nothing is written to it")
         ->type_name("FILE")
         ->check(NotEmpty);
     write->add_flag("--if-changed", request.ifChanged,
@@ -155,8 +159,9 @@ Parsed ParseCommandLine(int argc, const char* const* argv) {
     verifyCommand->add_option("FILE", request.file, "the table file")->required();
     CLI::App* diff = app.add_subcommand("diff", "compares two table files, offline");
     diff->add_option("FILES", request.files, "FILE1 FILE2")->required()->expected(2);
-    CLI::App* list = app.add_subcommand("ports", "what COM1 to COM8 stand for, and the serial "
-                                                 "devices found");
+    CLI::App* list = app.add_subcommand("ports",
+                                        "what COM1 to COM8 stand for, and the serial "
+                                        "devices found");
     CLI::App* map = app.add_subcommand("map", "maps COMn to DEVICE in your own, lasting map");
     map->add_option("COMn", request.com, "COM1 to COM8")->required()->transform(NormalPortName);
     map->add_option("DEVICE", request.device, "such as /dev/ttyUSB0")->required();
@@ -190,8 +195,8 @@ Parsed ParseCommandLine(int argc, const char* const* argv) {
     }
     request.confirm = !noVerify;
     const std::pair<CLI::App*, Command> commands[] = {
-        {read, Command::Read},    {write, Command::Write}, {verifyCommand, Command::Verify},
-        {diff, Command::Diff},    {list, Command::Ports},  {map, Command::Map},
+        {read, Command::Read},   {write, Command::Write}, {verifyCommand, Command::Verify},
+        {diff, Command::Diff},   {list, Command::Ports},  {map, Command::Map},
         {unmap, Command::Unmap},
     };
     for (const auto& [subcommand, command] : commands) {

@@ -66,8 +66,10 @@ std::string NeedsPortInName(const Request& request, const std::string& pattern,
     if (request.ports.size() < 2 || !given || pattern.find("{port}") != std::string::npos) {
         return {};
     }
-    return std::string("with several ports, ") + option + " must name a file with {port} in it, "
-           "such as " + option + " panel-{port}.txt";
+    return std::string("with several ports, ") + option +
+           " must name a file with {port} in it, "
+           "such as " +
+           option + " panel-{port}.txt";
 }
 
 std::uint16_t PortId(const std::string& port, std::size_t index) {
@@ -75,16 +77,13 @@ std::uint16_t PortId(const std::string& port, std::size_t index) {
     return static_cast<std::uint16_t>(number != 0 ? number : 1000 + index);
 }
 
-// "COM1 (/dev/ttyUSB0)", or the port alone when it is the device.
 std::string Where(const JobResult& result) {
-    return result.device.empty() || result.device == result.port
-               ? result.port
-               : result.port + " (" + result.device + ")";
+    return PortAndDevice(result.port, result.device);
 }
 
 // Runs `work` on every port at once, one thread each.
-std::vector<JobResult> RunOnEveryPort(const Request& request, CStopRequest& stop,
-                                      CConsole& console, int steps, const std::string& what,
+std::vector<JobResult> RunOnEveryPort(const Request& request, CStopRequest& stop, CConsole& console,
+                                      int steps, const std::string& what,
                                       const std::function<JobResult(CPortJob&)>& work) {
     console.Begin(request.ports, steps, what);
     std::vector<JobResult> results(request.ports.size());
@@ -119,8 +118,8 @@ Json Errors(const std::vector<JobResult>& results) {
 Json EntriesJson(const EntryTexts& table) {
     Json entries = Json::array();
     for (int entry = 1; entry <= kEntryCount; ++entry) {
-        entries.push_back(
-            {{"entry", entry}, {"value", DisplayValue(table[static_cast<std::size_t>(entry - 1)])}});
+        entries.push_back({{"entry", entry},
+                           {"value", DisplayValue(table[static_cast<std::size_t>(entry - 1)])}});
     }
     return entries;
 }
@@ -153,7 +152,8 @@ void Summarize(CConsole& console, const std::vector<JobResult>& results,
                const std::function<std::string(const JobResult&)>& outcome, bool quiet = false) {
     for (const JobResult& result : results) {
         if (quiet && result.code == kExitSuccess && result.dropped == 0) continue;
-        std::string line = result.error.empty() ? result.port + ": " + outcome(result) : result.error;
+        std::string line =
+            result.error.empty() ? result.port + ": " + outcome(result) : result.error;
         if (result.dropped > 0) {
             line += "; " + std::string(kMsgQueueFull) + ": " + std::to_string(result.dropped) +
                     " received bytes were dropped, because the device sent faster than they "
@@ -194,8 +194,8 @@ std::optional<EntryTexts> LoadOrSay(const std::string& path, CConsole& console, 
     if (load.problems.size() > kProblemsShown) {
         console.Say("... and " + std::to_string(load.problems.size() - kProblemsShown) + " more");
     }
-    const std::string error = path + (sends ? ": nothing was sent; " : ": ") +
-                              "correct the file and try again";
+    const std::string error =
+        path + (sends ? ": nothing was sent; " : ": ") + "correct the file and try again";
     console.Say(error);
     if (!json.contains("problems")) json["problems"] = Json::array();
     for (const std::string& problem : load.problems) json["problems"].push_back(problem);
@@ -213,8 +213,8 @@ int Read(const Request& request, CStopRequest& stop, CConsole& console, Json& js
     if (std::string wrong = NeedsPortInName(request, request.output, "-o"); !wrong.empty()) {
         return UsageError(console, json, wrong);
     }
-    std::vector<JobResult> results = RunOnEveryPort(
-        request, stop, console, kReadSteps, "reading", [](CPortJob& job) { return job.Read(); });
+    std::vector<JobResult> results = RunOnEveryPort(request, stop, console, kReadSteps, "reading",
+                                                    [](CPortJob& job) { return job.Read(); });
     json["ports"] = Json::array();
     for (JobResult& result : results) {
         Json entry = PortJson(result);
@@ -227,8 +227,8 @@ int Read(const Request& request, CStopRequest& stop, CConsole& console, Json& js
                 const std::string path = OutputFor(request.output, result.port);
                 if (std::string failed = ReplaceFile(path, text); !failed.empty()) {
                     result.code = kExitUsage;
-                    result.error = failed + "; the table read from " + result.port +
-                                   " was not saved";
+                    result.error =
+                        failed + "; the table read from " + result.port + " was not saved";
                     entry["exit"] = result.code;
                     entry["error"] = result.error;
                 } else {
@@ -238,8 +238,9 @@ int Read(const Request& request, CStopRequest& stop, CConsole& console, Json& js
         }
         json["ports"].push_back(entry);
     }
-    Summarize(console, results, [](const JobResult&) { return "read, all 32 entries"; },
-              results.size() == 1);
+    Summarize(
+        console, results, [](const JobResult&) { return "read, all 32 entries"; },
+        results.size() == 1);
     json["error"] = Errors(results);
     return Worst(results);
 }
@@ -284,9 +285,8 @@ int Write(const Request& request, CStopRequest& stop, CConsole& console, Json& j
     }
     Summarize(console, results, [&](const JobResult& result) {
         std::string line =
-            result.unchanged ? "already holds the table; nothing was written"
-            : !request.confirm
-                ? "sent, not confirmed (--no-verify: nothing was read back)"
+            result.unchanged   ? "already holds the table; nothing was written"
+            : !request.confirm ? "sent, not confirmed (--no-verify: nothing was read back)"
             : result.confirmed ? "written, and all 32 entries read back as written"
                                : "sent, but the read-back differs from " + request.file + " in " +
                                      std::to_string(result.differences.size()) + " of 32 entries";
@@ -301,8 +301,9 @@ int Verify(const Request& request, CStopRequest& stop, CConsole& console, Json& 
     json["file"] = request.file;
     const std::optional<EntryTexts> table = LoadOrSay(request.file, console, json, false);
     if (!table) return kExitUsage;
-    const std::vector<JobResult> results = RunOnEveryPort(
-        request, stop, console, kReadSteps, "reading", [&](CPortJob& job) { return job.Verify(*table); });
+    const std::vector<JobResult> results =
+        RunOnEveryPort(request, stop, console, kReadSteps, "reading",
+                       [&](CPortJob& job) { return job.Verify(*table); });
     json["ports"] = Json::array();
     for (const JobResult& result : results) {
         Json entry = PortJson(result);
@@ -311,10 +312,9 @@ int Verify(const Request& request, CStopRequest& stop, CConsole& console, Json& 
         if (!request.json) SayDifferences(console, result);
     }
     Summarize(console, results, [&](const JobResult& result) {
-        return result.differences.empty()
-                   ? "all 32 entries match " + request.file
-                   : std::to_string(result.differences.size()) + " of 32 entries differ from " +
-                         request.file;
+        return result.differences.empty() ? "all 32 entries match " + request.file
+                                          : std::to_string(result.differences.size()) +
+                                                " of 32 entries differ from " + request.file;
     });
     json["error"] = Errors(results);
     return Worst(results);
@@ -350,13 +350,13 @@ int Ports(const Request& request, Json& json) {
     for (int number = kFirstComPort; number <= kLastComPort; ++number) {
         const std::string name = ComPortName(number);
         const PortDescription port = DescribePort(name);
-        json["ports"].push_back({{"name", name},
-                                 {"chain", port.chain},
-                                 {"place", port.place},
-                                 {"device", port.device},
-                                 {"usable", port.problem.empty()},
-                                 {"problem", port.problem.empty() ? Json(nullptr)
-                                                                  : Json(port.problem)}});
+        json["ports"].push_back(
+            {{"name", name},
+             {"chain", port.chain},
+             {"place", port.place},
+             {"device", port.device},
+             {"usable", port.problem.empty()},
+             {"problem", port.problem.empty() ? Json(nullptr) : Json(port.problem)}});
         if (!request.json) {
             std::printf("%s\n", port.chain.c_str());
             if (!port.problem.empty()) std::printf("    %s\n", port.problem.c_str());
@@ -382,9 +382,8 @@ int Ports(const Request& request, Json& json) {
 int Map(const Request& request, CConsole& console, Json& json) {
     json["com"] = request.com;
     if (request.command == Command::Map) json["device"] = request.device;
-    const MapEdit edit = request.command == Command::Map
-                             ? AddToUserMap(request.com, request.device)
-                             : RemoveFromUserMap(request.com);
+    const MapEdit edit = request.command == Command::Map ? AddToUserMap(request.com, request.device)
+                                                         : RemoveFromUserMap(request.com);
     if (!edit.error.empty()) return UsageError(console, json, edit.error);
     json["entry"] = edit.entry;
     if (request.command == Command::Map) {
@@ -400,13 +399,20 @@ int Map(const Request& request, CConsole& console, Json& json) {
 
 const char* CommandName(Command command) {
     switch (command) {
-        case Command::Read: return "read";
-        case Command::Write: return "write";
-        case Command::Verify: return "verify";
-        case Command::Diff: return "diff";
-        case Command::Ports: return "ports";
-        case Command::Map: return "map";
-        case Command::Unmap: return "unmap";
+        case Command::Read:
+            return "read";
+        case Command::Write:
+            return "write";
+        case Command::Verify:
+            return "verify";
+        case Command::Diff:
+            return "diff";
+        case Command::Ports:
+            return "ports";
+        case Command::Map:
+            return "map";
+        case Command::Unmap:
+            return "unmap";
     }
     return "";
 }

@@ -56,8 +56,8 @@ void CConsole::Draw() {
     for (const auto& [port, steps] : m_Done) done += std::min(steps, m_nSteps);
     const int total = m_nSteps * static_cast<int>(m_Done.size());
     const int filled = total == 0 ? 0 : done * kBarWidth / total;
-    const std::string who = m_Done.size() == 1 ? m_Done.begin()->first
-                                               : std::to_string(m_Done.size()) + " ports";
+    const std::string who =
+        m_Done.size() == 1 ? m_Done.begin()->first : std::to_string(m_Done.size()) + " ports";
     std::fprintf(stderr, "\r%s %s [%s%s] %d/%d", m_strWhat.c_str(), who.c_str(),
                  std::string(static_cast<std::size_t>(filled), '#').c_str(),
                  std::string(static_cast<std::size_t>(kBarWidth - filled), '.').c_str(), done,

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "ComNames.h"
 #include "JobLoop.h"
 #include "ProtocolSession.h"
 #include "SerialLink.h"
@@ -130,7 +131,7 @@ public:
             return true;
         } else if (m_View.m_Missing == EntrySet::All()) {
             failed = "no answer (" + std::string(kMsgNotConnected) + ")";
-            advice = "check that the panel is switched on and its cable is plugged in";
+            advice = kCheckThePanel;
         } else {
             failed = "the answer stopped short (entries not received: " +
                      DescribeEntries(m_View.m_Missing) + ")";
@@ -149,12 +150,13 @@ public:
                 if (m_View.m_Missing == EntrySet::All() && end != CJobLoop::End::Lost) {
                     return Fail(kExitDevice,
                                 "the table was sent, but the panel did not answer the "
-                                "read-back, so nothing confirms that it took it; check that "
-                                "the panel is switched on and connected, then verify");
+                                "read-back, so nothing confirms that it took it; " +
+                                    std::string(kCheckThePanel) + ", then verify");
                 }
-                return Fail(kExitDevice, "the table was sent, but the read-back failed: " +
-                                             failed + ", so nothing confirms that the panel "
-                                             "took it; " + then("verify"));
+                return Fail(kExitDevice, "the table was sent, but the read-back failed: " + failed +
+                                             ", so nothing confirms that the panel "
+                                             "took it; " +
+                                             then("verify"));
         }
         return false;
     }
@@ -170,8 +172,8 @@ public:
         }
         if (m_Stop.Requested()) {
             if (sent == 0) return Stopped("stopped before anything was written");
-            return Stopped("stopped after entry " + std::to_string(m_Result.entriesSent) +
-                           " of " + std::to_string(kEntryCount) +
+            return Stopped("stopped after entry " + std::to_string(m_Result.entriesSent) + " of " +
+                           std::to_string(kEntryCount) +
                            ": the panel may hold part of the table; write it again");
         }
         const std::string lost = m_Loop.LostReason();
@@ -185,10 +187,7 @@ public:
 private:
     bool Fail(int code, const std::string& why) {
         m_Result.code = code;
-        const std::string device = m_Result.device.empty() || m_Result.device == m_Result.port
-                                       ? ""
-                                       : " (" + m_Result.device + ")";
-        m_Result.error = m_Result.port + device + ": " + why;
+        m_Result.error = PortAndDevice(m_Result.port, m_Result.device) + ": " + why;
         return false;
     }
     bool Stopped(const std::string& why) { return Fail(kExitStopped, why); }

@@ -1,9 +1,9 @@
 // StopRequest: Ctrl+C, SIGTERM or SIGHUP, as a request every job sees.
 //
 // The signals are taken by a thread of their own (waiting on the stop-signal descriptor on
-// POSIX, a console handler on Windows), never by a handler that interrupts a job, so that each job can end in order:
-// its port closed, its lock removed, no file half written. Construct it on the main thread
-// before any other thread starts. Thread-safe.
+// POSIX, a console handler on Windows), never by a handler that interrupts a job, so that each job
+// can end in order: its port closed, its lock removed, no file half written. Construct it on the
+// main thread before any other thread starts. Thread-safe.
 #pragma once
 
 #include <atomic>

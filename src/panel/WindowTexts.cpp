@@ -87,12 +87,12 @@ std::string SessionDetail(MessageKind kind, ReadMode mode, const PortState& port
                      : name + " is not open; choose it in the port list again.";
     }
     if (reply) {
-        return "No answer from " + name + " (" + port.device +
-               "). Check that the panel is on and connected." + again;
+        std::string check(kCheckThePanel);
+        check.front() = 'C';
+        return "No answer from " + PortAndDevice(name, port.device) + ". " + check + "." + again;
     }
-    return name + " (" + port.device +
-           ") did not take the frames. Check the cable, then press "
-           "Write again.";
+    return PortAndDevice(name, port.device) +
+           " did not take the frames. Check the cable, then press Write again.";
 }
 
 PanelBox CannotOpenBox(int port, const std::string& reason) {

@@ -32,6 +32,11 @@ struct PortItem {
 };
 PortItem PortItemOf(int index, const PortDescription& port);
 PortItem DescribePortItem(int index);
+// What the Windows window's port tooltips add: there the system numbers the ports, and the
+// list offers COM1 to COM8 only.
+inline constexpr std::string_view kComNumberHint =
+    "To use an adapter here, give it a number from 1 to 8 in Device Manager (the port's "
+    "Properties, Port Settings, Advanced).";
 
 // The status text as the line draws it: the blanks behind "Reading...." and "Writing...."
 // cover what a longer earlier text left in the line's rectangle.

@@ -13,6 +13,9 @@
 namespace keltrove {
 
 inline constexpr std::string_view kMsgNotConnected = "DERID Not Connected";
+// What to do when the panel gives no answer, in every front end's words around it.
+inline constexpr std::string_view kCheckThePanel =
+    "check that the panel is switched on and its cable is plugged in";
 
 // "Reading....", "Reading is completed", "Reading failed", "Writing....",
 // "Writing is Completed", "Writing failed".

@@ -171,8 +171,9 @@ private:
         if (!entry.number || (!entry.rest.empty() && entry.rest.front() != ' ')) {
             std::string quoted(1, '"');  // appended, not prefixed: GCC 12 warns wrongly on that
             quoted += EscapeForMessage(line);
-            Problem(number, quoted + "\" is not a table line: the entry number 1 to 32, a blank, "
-                                     "then the value");
+            Problem(number, quoted +
+                                "\" is not a table line: the entry number 1 to 32, a blank, "
+                                "then the value");
             return;
         }
         const int index = *entry.number;
@@ -245,7 +246,8 @@ std::string FormatTableFile(const EntryTexts& table, std::span<const std::string
     if (!omitted.Empty()) {
         const bool one = omitted.Count() == 1;
         text += std::string("# ") + (one ? "entry " : "entries ") + DescribeEntries(omitted) +
-                (one ? " was not read from the panel and is" : " were not read from the panel and are") +
+                (one ? " was not read from the panel and is"
+                     : " were not read from the panel and are") +
                 " left out\n";
     }
     for (int entry = 1; entry <= kEntryCount; ++entry) {

@@ -47,4 +47,10 @@ inline int ComNumber(std::string_view name, int last = kLastComPort) {
     return number >= kFirstComPort && number <= last && name.starts_with("COM") ? number : 0;
 }
 
+// "COM1 (/dev/ttyUSB0)": a port as messages name it, with the device it stands for; the
+// port alone when the device is not known or is the port itself.
+inline std::string PortAndDevice(const std::string& port, const std::string& device) {
+    return device.empty() || device == port ? port : port + " (" + device + ")";
+}
+
 }  // namespace keltrove

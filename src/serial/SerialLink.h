@@ -65,15 +65,12 @@ public:
     // The device path that the last Open resolved its name to.
     const std::string& DevicePath() const { return m_strDevicePath; }
 
-    CByteQueue m_QueueRead;  // receive queue: the watcher pushes, the window pops
-
 private:
     // IWatchedPort, for the watcher's thread.
     bool IsLinkUp() const override { return m_bLinkUp.load(std::memory_order_acquire); }
     std::uint16_t PortTag() const override { return m_wPortTag; }
     const std::string& PortName() const override;
-    std::uint32_t ReadPort(std::uint8_t* buffer, std::uint32_t size,
-                           std::string* failure) override;
+    std::uint32_t ReadPort(std::uint8_t* buffer, std::uint32_t size, std::string* failure) override;
     void StoreReceived(const std::uint8_t* chunk, std::uint32_t length,
                        ILinkEvents* events) override;
 
@@ -100,7 +97,8 @@ private:
     SavedLine m_Original;  // the settings before Open, restored by Close
     std::string m_strLastError;
     ILinkEvents* m_pEvents = nullptr;
-    CWatchComm m_Watcher;  // last, so it is stopped before the fields it uses go away
+    CByteQueue m_QueueRead;  // receive queue: the watcher pushes, the window takes
+    CWatchComm m_Watcher;    // last, so it is stopped before the fields it uses go away
 };
 
 }  // namespace keltrove

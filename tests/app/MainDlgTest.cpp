@@ -33,8 +33,8 @@
 #include "FarEnd.h"
 #include "MessageBox.h"
 #include "QuitSignals.h"
-#include "StopSignals.h"
 #include "StatusLine.h"
+#include "StopSignals.h"
 #include "TableFile.h"
 #include "TableFiles.h"
 
@@ -365,7 +365,7 @@ private slots:
         // while the bytes arrive, so the watcher's own WM_RX_NOTIFY cannot come first.
         m_Pty->Send(Frame8(0x50, 7, "4321"));
         const auto guard = std::chrono::steady_clock::now() + std::chrono::milliseconds(kGuardMs);
-        while (m_Dlg->Comm().m_QueueRead.Count() < 8 && std::chrono::steady_clock::now() < guard) {
+        while (m_Dlg->Comm().ReceivedCount() < 8 && std::chrono::steady_clock::now() < guard) {
             std::this_thread::yield();
         }
         QVERIFY(F(7).text().isEmpty());

@@ -68,7 +68,8 @@ public:
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
         posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
         EXPECT_EQ(::posix_spawn(&m_Pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
         posix_spawn_file_actions_destroy(&actions);
@@ -287,9 +288,11 @@ TEST_F(CliTest, EachFailureHasItsExitCodeAndSaysWhy) {
         {{"read", "-p", "com1", "-p", "COM1"}, 2, "the port COM1 is given twice"},
         {{"read", "-p", "COM1", "-o", ""}, 2, "--output: needs a file name"},
         {{"read"}, 2, "--port is required"},
-        {{"write", "-p", "COM1", "--backup", backup, table}, 4,
+        {{"write", "-p", "COM1", "--backup", backup, table},
+         4,
          "the read before the write failed: no answer"},
-        {{"write", "-p", "COM1", table}, 4,
+        {{"write", "-p", "COM1", table},
+         4,
          "): the table was sent, but the panel did not answer the read-back, so nothing "
          "confirms that it took it"},
     };
@@ -331,8 +334,8 @@ TEST_F(CliTest, AWriteEndsInOrderWhateverHappensMidWay) {
         EXPECT_THAT(device.Log(), HasSubstr("write end: 32 entries stored"));
     }
     CPipedCli cli({"--json", "--trace", "write", "-p", "COM1", table}, m_Dir / "out");
-    for (std::string line = cli.Line(); !line.empty() && !line.ends_with("tx 01 30 05 30 31 30 35 03");
-         line = cli.Line()) {
+    for (std::string line = cli.Line();
+         !line.empty() && !line.ends_with("tx 01 30 05 30 31 30 35 03"); line = cli.Line()) {
     }
     ::kill(cli.Pid(), SIGINT);
     std::string rest;

@@ -386,9 +386,10 @@ TEST_F(Presenter, NoAnswerAsksWhetherToTryAgain) {
     m_Window.m_Answers = {MessageAnswer::Yes, MessageAnswer::No};
     m_Presenter.OnCompare();
     ReplyTicks(2 * CProtocolSession::kReplyTicks);
-    const std::string box = "box:DERID Not Connected | No answer from COM1 (" + m_Far.SlavePath() +
-                            "). Check that the panel is on and connected. Compare again now? "
-                            "[Yes/No]";
+    const std::string box =
+        "box:DERID Not Connected | No answer from COM1 (" + m_Far.SlavePath() +
+        "). Check that the panel is switched on and its cable is plugged in. Compare again now? "
+        "[Yes/No]";
     EXPECT_EQ(m_Timeline, Timeline({"tx:read request", "status:Reading failed", box,
                                     "tx:read request", "status:Reading failed", box}));
 

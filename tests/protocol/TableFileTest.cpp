@@ -77,9 +77,14 @@ TEST(TableFile, EveryProblemIsReportedWithItsLine) {
               }));
     EXPECT_EQ(Problems(std::string(kMaxTableFileBytes + 1, '#')),
               std::vector<std::string>{"f: larger than 64 KiB, so it is not a table file"});
-    EXPECT_EQ(Problems(Lines(1, 32) + "\x7F""ELF\x02\x01" + std::string(3000, '\0')),
+    EXPECT_EQ(Problems(Lines(1, 32) +
+                       "\x7F"
+                       "ELF\x02\x01" +
+                       std::string(3000, '\0')),
               std::vector<std::string>{"f: not a table file: binary content at line 33"});
-    EXPECT_EQ(Problems("\xFF\xFE" "1\0 \0" "1\0"),
+    EXPECT_EQ(Problems("\xFF\xFE"
+                       "1\0 \0"
+                       "1\0"),
               std::vector<std::string>{"f: UTF-16 text (Notepad's \"Unicode\"), not a table "
                                        "file; save it as UTF-8 and try again"});
 }

@@ -1,11 +1,10 @@
 // The COM map: the order of its places, the trust rule, and what a name maps to.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <pty.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <pty.h>
 
 #include <climits>
 #include <cstdlib>

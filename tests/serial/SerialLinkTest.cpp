@@ -226,12 +226,14 @@ TEST_F(PtyPair, BytesReachTheQueueInOrderWithOneNotificationPerWakeUp) {
 TEST_F(PtyPair, ChunkThatDoesNotFitIsDroppedWholeAndReported) {
     ASSERT_EQ(m_Link.Open(m_strPath, 9600, kPortId), 1) << m_Link.LastError();
     const auto holding = [this](std::size_t count) {
-        return m_Events.WaitFor([&](const LinkRecords&) { return m_Link.ReceivedCount() == count; });
+        return m_Events.WaitFor(
+            [&](const LinkRecords&) { return m_Link.ReceivedCount() == count; });
     };
     WriteFar(Bytes(0, 8092));  // held, none taken
     ASSERT_TRUE(holding(8092));
     WriteFar(Bytes(1, 100));  // 8092 + 100 > 8191
-    ASSERT_TRUE(m_Events.WaitFor([](const LinkRecords& records) { return !records.dropped.empty(); }));
+    ASSERT_TRUE(
+        m_Events.WaitFor([](const LinkRecords& records) { return !records.dropped.empty(); }));
     EXPECT_EQ(m_Events.Snapshot().dropped, std::vector<std::uint32_t>{100});
     EXPECT_EQ(m_Link.ReceivedCount(), 8092u);
 

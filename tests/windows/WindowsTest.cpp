@@ -73,8 +73,8 @@ protected:
 
     // A fresh simulator as COM5 with `options`, checked from the Windows side.
     void Device(std::vector<std::string> options = {}) {
-        options.insert(options.begin(), {"--port-dir", m_Ports.string(), "--as", kPort,
-                                         "--baud", kGuardBaud});
+        options.insert(options.begin(),
+                       {"--port-dir", m_Ports.string(), "--as", kPort, "--baud", kGuardBaud});
         m_pDevice = std::make_unique<CSimulatorProcess>(std::move(options),
                                                         (m_Dir / "device.log").string());
         ASSERT_FALSE(m_pDevice->WaitPlugged().empty()) << m_pDevice->Log();
@@ -203,8 +203,9 @@ TEST_F(UnderWine, CliHangUpMidReadEndsWithoutSpinning) {
     EXPECT_EQ(run.code, 4) << run.err;
     EXPECT_THAT(run.err, HasSubstr(kPort));
     // Under 10 % of a core over the second after the hang-up, or over what was left of it.
-    EXPECT_LT(run.cpu - atHangUp, std::max<std::chrono::microseconds>(
-                                      100ms, std::chrono::duration_cast<std::chrono::microseconds>(after) / 10));
+    EXPECT_LT(run.cpu - atHangUp,
+              std::max<std::chrono::microseconds>(
+                  100ms, std::chrono::duration_cast<std::chrono::microseconds>(after) / 10));
 }
 
 }  // namespace

@@ -59,8 +59,9 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
         ->type_name("DIR");
     app.add_option("--table", options.tableFile, "the table to start with (a table file)")
         ->type_name("FILE");
-    app.add_option("--baud", options.session.shape.baud,
-                   "the line's speed: the pty reports it, and answers are paced at it, 10 bits a byte")
+    app.add_option(
+           "--baud", options.session.shape.baud,
+           "the line's speed: the pty reports it, and answers are paced at it, 10 bits a byte")
         ->type_name("N")
         ->capture_default_str()
         ->check(CLI::Range(50u, kMaxBaud));

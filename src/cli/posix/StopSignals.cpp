@@ -1,3 +1,5 @@
+#include "StopSignals.h"
+
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -7,7 +9,6 @@
 #include <thread>
 
 #include "StopRequest.h"
-#include "StopSignals.h"
 #include "SystemError.h"
 
 namespace keltrove::cli {
@@ -24,8 +25,8 @@ CStopRequest::CStopRequest() : m_pPlatform(std::make_unique<Platform>()) {
     Platform& platform = *m_pPlatform;
     if (!platform.signals.Error().empty() || !platform.done.IsValid()) return;  // default action
     platform.waiter = std::thread([this, &platform] {
-        std::array<pollfd, 2> fds{{{platform.signals.Fd(), POLLIN, 0},
-                                   {platform.done.Get(), POLLIN, 0}}};
+        std::array<pollfd, 2> fds{
+            {{platform.signals.Fd(), POLLIN, 0}, {platform.done.Get(), POLLIN, 0}}};
         while (RetryOnEintr([&] { return ::poll(fds.data(), fds.size(), -1); }) >= 0) {
             if (fds[1].revents != 0) return;
             if (platform.signals.Take() != 0) Request();

@@ -82,10 +82,11 @@ std::string ReplaceFile(const std::string& given, std::string_view bytes) {
     for (int hops = 0; std::filesystem::is_symlink(path, error); ++hops) {
         const std::filesystem::path next = std::filesystem::read_symlink(path, error);
         if (error || hops == 40) {
-            return DescribeFileError(given, error ? error.value() : ELOOP, "cannot follow the link");
+            return DescribeFileError(given, error ? error.value() : ELOOP,
+                                     "cannot follow the link");
         }
-        path = (next.is_absolute() ? next : std::filesystem::path(path).parent_path() / next)
-                   .string();
+        path =
+            (next.is_absolute() ? next : std::filesystem::path(path).parent_path() / next).string();
     }
     const std::filesystem::path target(path);
     const std::filesystem::path folder =

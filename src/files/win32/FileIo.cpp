@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "FileTexts.h"
-#include "UniqueHandle.h"
 #include "SystemError.h"
+#include "UniqueHandle.h"
 
 namespace keltrove {
 
@@ -91,16 +91,15 @@ std::string ReplaceFile(const std::string& path, std::string_view bytes) {
         return path + ": is read-only; clear its read-only attribute, or choose another name";
     }
     // A name of our own beside the target, on the same volume, so that the swap is one step.
-    const std::wstring temporary =
-        (folder / (L"." + target.filename().wstring() + L"." +
-                   std::to_wstring(::GetCurrentProcessId()) + L"." +
-                   std::to_wstring(::GetCurrentThreadId()) + L".tmp"))
-            .wstring();
+    const std::wstring temporary = (folder / (L"." + target.filename().wstring() + L"." +
+                                              std::to_wstring(::GetCurrentProcessId()) + L"." +
+                                              std::to_wstring(::GetCurrentThreadId()) + L".tmp"))
+                                       .wstring();
     UniqueHandle file(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsValid()) {
         return DescribeFileError(Narrow(folder.wstring()), ::GetLastError(),
-                                   "cannot make a file in this folder");
+                                 "cannot make a file in this folder");
     }
     const auto fail = [&](std::string_view what, DWORD error) {
         file.Reset();

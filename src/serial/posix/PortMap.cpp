@@ -9,8 +9,8 @@
 
 #include <array>
 #include <cerrno>
-#include <cstdio>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 

@@ -45,8 +45,8 @@ std::string KindOf(const std::string& name, const std::string& driver) {
         const bool core = driver.empty() || driver == "port" || driver == "serial8250";
         return "built-in serial port (" + (core ? std::string("8250") : driver) + " driver)";
     }
-    const std::string what = name.starts_with("ttyACM") ? "USB modem-class serial device"
-                                                        : "USB serial adapter";
+    const std::string what =
+        name.starts_with("ttyACM") ? "USB modem-class serial device" : "USB serial adapter";
     return driver.empty() ? what : what + " (" + driver + " driver)";
 }
 

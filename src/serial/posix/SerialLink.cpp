@@ -15,6 +15,7 @@
 #include <optional>
 #include <utility>
 
+#include "ComNames.h"
 #include "LineSettings.h"
 #include "PortMap.h"
 #include "SystemError.h"
@@ -99,9 +100,7 @@ PortHandle CSerialLink::OpenExclusive() {
     PortHandle port;
     // Before the open, which may already change the modem lines of a port in use.
     if (std::string refused =
-            port.lock.Take(mapping.device, m_strDevice == mapping.device
-                                               ? m_strDevice
-                                               : m_strDevice + " (" + mapping.device + ")");
+            port.lock.Take(mapping.device, PortAndDevice(m_strDevice, mapping.device));
         !refused.empty()) {
         Fail(std::move(refused));
         return {};

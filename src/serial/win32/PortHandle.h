@@ -1,14 +1,13 @@
 // PortHandle: what CSerialLink holds of an open port on Windows.
 //
-// The port's handle and its I/O events, closed when the holder goes, and the line settings and timeouts the
-// port had before Open, which Close puts back. Owned by the link's thread (the window's);
-// the watcher only uses the handle while the link is open. No failures.
+// The port's handle and its I/O events, closed when the holder goes, and the line settings and
+// timeouts the port had before Open, which Close puts back. Owned by the link's thread (the
+// window's); the watcher only uses the handle while the link is open. No failures.
 #pragma once
 
 #include <windows.h>
 
 #include "UniqueHandle.h"
-
 
 namespace keltrove {
 

@@ -12,8 +12,8 @@ namespace keltrove {
 std::vector<SerialDevice> ListSerialDevices() {
     std::vector<SerialDevice> devices;
     HKEY key = nullptr;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ,
-                        &key) != ERROR_SUCCESS) {
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) !=
+        ERROR_SUCCESS) {
         return devices;
     }
     for (DWORD index = 0;; ++index) {
@@ -23,14 +23,16 @@ std::vector<SerialDevice> ListSerialDevices() {
         DWORD comLength = com.size() - 1;
         DWORD type = 0;
         const LONG result = ::RegEnumValueA(key, index, kernel.data(), &kernelLength, nullptr,
-                                            &type, reinterpret_cast<BYTE*>(com.data()),
-                                            &comLength);
+                                            &type, reinterpret_cast<BYTE*>(com.data()), &comLength);
         if (result == ERROR_NO_MORE_ITEMS) break;
         if (result != ERROR_SUCCESS || type != REG_SZ) continue;
         const std::string device = kernel.data();
-        devices.push_back({com.data(), {}, device, {},
-                           device.starts_with("\\Device\\Serial") ? "built-in serial port"
-                                                                    : "serial adapter"});
+        devices.push_back(
+            {com.data(),
+             {},
+             device,
+             {},
+             device.starts_with("\\Device\\Serial") ? "built-in serial port" : "serial adapter"});
     }
     ::RegCloseKey(key);
     std::sort(devices.begin(), devices.end(),

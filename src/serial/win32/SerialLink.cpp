@@ -119,9 +119,8 @@ bool CSerialLink::SetUpLine() {
         Fail(DescribeSystemError(m_strDevice, ::GetLastError(), "cannot read the line settings"));
         return false;
     }
-    if (actual.BaudRate != wanted.BaudRate || actual.ByteSize != 8 ||
-        actual.Parity != NOPARITY || actual.StopBits != ONESTOPBIT || actual.fOutX ||
-        actual.fInX) {
+    if (actual.BaudRate != wanted.BaudRate || actual.ByteSize != 8 || actual.Parity != NOPARITY ||
+        actual.StopBits != ONESTOPBIT || actual.fOutX || actual.fInX) {
         Fail(m_strDevice + ": the port did not take " + std::to_string(m_nBaud) +
              " baud, 8 data bits, no parity, 1 stop bit");
         return false;
@@ -130,8 +129,7 @@ bool CSerialLink::SetUpLine() {
     COMMTIMEOUTS timeouts{};
     timeouts.ReadIntervalTimeout = MAXDWORD;
     timeouts.WriteTotalTimeoutMultiplier = WriteMsPerByte(m_nBaud);
-    if (!::SetCommTimeouts(m_hPort.Get(), &timeouts) ||
-        !::SetCommMask(m_hPort.Get(), EV_RXCHAR)) {
+    if (!::SetCommTimeouts(m_hPort.Get(), &timeouts) || !::SetCommMask(m_hPort.Get(), EV_RXCHAR)) {
         Fail(DescribeSystemError(m_strDevice, ::GetLastError(), "cannot set its timeouts"));
         return false;
     }

@@ -41,8 +41,7 @@ void CWatchComm::ThreadWatchComm(IWatchedPort& port, ILinkEvents* events) {
         lost = DescribeSystemError(port.PortName(), ::GetLastError(), "cannot make an event");
     } else {
         bool event = false;
-        while (port.IsLinkUp() &&
-               WaitForEvent(port, done.Get(), event, lost) &&
+        while (port.IsLinkUp() && WaitForEvent(port, done.Get(), event, lost) &&
                DrainPort(port, events, event, lost)) {
         }
     }
@@ -98,8 +97,7 @@ bool CWatchComm::WaitForEvent(IWatchedPort& port, HANDLE done, bool& event, std:
     return true;
 }
 
-bool CWatchComm::DrainPort(IWatchedPort& port, ILinkEvents* events, bool event,
-                           std::string& lost) {
+bool CWatchComm::DrainPort(IWatchedPort& port, ILinkEvents* events, bool event, std::string& lost) {
     std::array<std::uint8_t, kChunkSize> chunk;
     bool stored = false;
     for (;;) {

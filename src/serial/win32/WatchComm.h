@@ -59,8 +59,8 @@ private:
     // One wake-up's reading. False when the device is gone, with `lost` saying why.
     bool DrainPort(IWatchedPort& port, ILinkEvents* events, bool event, std::string& lost);
 
-    UniqueHandle m_StopEvent;         // set by Stop; the watcher waits on it
-    HANDLE m_hPort = nullptr;         // the link's port, which outlives the watcher
+    UniqueHandle m_StopEvent;  // set by Stop; the watcher waits on it
+    HANDLE m_hPort = nullptr;  // the link's port, which outlives the watcher
     std::thread m_Thread;
     std::atomic<bool> m_bRunning{false};
 };
