@@ -63,7 +63,7 @@ int main(int argc, char* argv[]) {
     for (const int ports : {1, 2, 4, 8}) {
         std::vector<double> times;
         for (int run = 0; run < runs; ++run) {
-            std::vector<std::string> args{KELTROVE_CLI_BINARY, "write"};
+            std::vector<std::string> args{KELTROVE_CLI_BINARY, "write", "--no-verify"};
             for (int com = 1; com <= ports; ++com) {
                 args.insert(args.end(), {"-p", "COM" + std::to_string(com)});
             }
