@@ -8,6 +8,19 @@ namespace keltrove {
 
 namespace {
 
+// Plain words that hold whatever the object is.
+std::string_view CommonPlainWords(int error) {
+    switch (error) {
+        case ELOOP:
+            return "a symbolic link leads round in a loop";
+        case EMFILE:
+        case ENFILE:
+            return "the program has too many files open";
+        default:
+            return {};
+    }
+}
+
 // What the system's words mean to someone saving or loading a table; empty when plain.
 std::string_view FilePlainWords(int error) {
     switch (error) {
@@ -19,13 +32,8 @@ std::string_view FilePlainWords(int error) {
         case ENOSPC:
         case EDQUOT:
             return "the disk is full";
-        case ELOOP:
-            return "a symbolic link leads round in a loop";
-        case EMFILE:
-        case ENFILE:
-            return "the program has too many files open";
         default:
-            return {};
+            return CommonPlainWords(error);
     }
 }
 
@@ -43,13 +51,8 @@ std::string_view PlainWords(int error) {
             return "the device is not there; it may have been unplugged";
         case EBUSY:
             return "another program is using it";
-        case ELOOP:
-            return "a symbolic link leads round in a loop";
-        case EMFILE:
-        case ENFILE:
-            return "the program has too many files open";
         default:
-            return {};
+            return CommonPlainWords(error);
     }
 }
 
