@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "Version.h"
+
 namespace keltrove {
 
 namespace {
@@ -65,7 +67,10 @@ constexpr DialogTemplate kMainTemplate{"Keltrove", 557, 385, kMainControls};
 // Template 100.
 constexpr std::array<ControlTemplate, 4> kAboutControls{{
     {ControlKind::Icon, kNoControlId, {}, {11, 17, 20, 20}},
-    {ControlKind::Label, kNoControlId, "Keltrove 버전 1.0", {40, 10, 119, 8}},
+    {ControlKind::Label,
+     kNoControlId,
+     "Keltrove 버전 " KELTROVE_VERSION_SHORT_TEXT,
+     {40, 10, 119, 8}},
     {ControlKind::Label, kNoControlId, "DERID 패널 설정 도구", {40, 25, 119, 8}},
     {ControlKind::PushButton, kIdOk, "확인", {178, 7, 50, 14}, 0, true, true},
 }};
