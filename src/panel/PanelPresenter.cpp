@@ -1,5 +1,9 @@
 #include "PanelPresenter.h"
 
+// On Windows the port's header brings <windows.h>, whose ReplaceFile macro would turn
+// keltrove::ReplaceFile into ReplaceFileA, in FileIo.h and below.
+#undef ReplaceFile
+
 #include "ComNames.h"
 #include "FileIo.h"
 #include "TableDiff.h"

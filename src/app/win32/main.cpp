@@ -4,15 +4,25 @@
 // clang-format off
 #include <windows.h>
 #include <commctrl.h>
+#include <objbase.h>
 // clang-format on
 
 #include "MainDlg.h"
 
 int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int) {
-    // Version 6 of the common controls (the manifest asks for it) registers its classes here.
-    const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};
+    // Version 6 of the common controls (the manifest asks for it) registers its classes
+    // here, the tooltips' among them.
+    const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
+                                        ICC_STANDARD_CLASSES | ICC_TAB_CLASSES};
     ::InitCommonControlsEx(&controls);
-    keltrove::CMainDlg dialog(hInstance);
-    const INT_PTR result = dialog.DoModal();
-    return result == -1 ? 1 : static_cast<int>(result);
+    // The file dialogs stand on the shell, which wants a single-threaded apartment.
+    const HRESULT com =
+        ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    INT_PTR result = 0;
+    {
+        keltrove::CMainDlg dialog(hInstance);
+        result = dialog.DoModal();
+    }
+    if (SUCCEEDED(com)) ::CoUninitialize();
+    return result == -1 ? 1 : 0;
 }

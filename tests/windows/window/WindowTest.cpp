@@ -1,10 +1,15 @@
 // keltrove.exe, the Windows window, under Wine on a private Xvfb display, driven with
-// xdotool.
+// xdotool, against the real simulator plugged in as COM5 of the tests' Wine prefix.
 //
 // scripts/test-windows sets the scene: $WINEPREFIX has the window's settings (Wine draws its
-// own frames, 굴림 is drawn with NanumGothic), $KELTROVE_WINE runs a Windows program and
-// $KELTROVE_WINDOWS_BUILD holds the cross build. Optional: $KELTROVE_WINDOW_IDLE_SECONDS
-// (2 unless set) and $KELTROVE_WINDOW_SCREENSHOT, a PNG to save the window into.
+// own frames, 굴림 is drawn with NanumGothic) and maps COM5 to a link in
+// $KELTROVE_WINE_PORTS, $KELTROVE_WINE runs a Windows program and $KELTROVE_WINDOWS_BUILD
+// holds the cross build. Each simulator runs its line at a speed no machine port has, and
+// the Windows side refuses a port that does not report it. What the window did is read
+// from outside: the simulator's frame log, the window's wire trace (KELTROVE_TRACE, which
+// also names each box it shows), the files it saves, its X windows and its pixels.
+// Optional: $KELTROVE_WINDOW_IDLE_SECONDS (2 unless set) and $KELTROVE_WINDOW_SCREENSHOT,
+// a PNG to save the window into.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -27,6 +32,11 @@
 #include <thread>
 #include <vector>
 
+#include "DeviceTable.h"
+#include "ProgramRun.h"
+#include "SimulatorProcess.h"
+#include "TableFile.h"
+
 extern char** environ;
 
 namespace keltrove::test {
@@ -36,13 +46,26 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-// IDD_MAIN's size and the Exit button, in dialog units (src/app/win32/Keltrove.rc).
+// IDD_MAIN's size and controls, in dialog units (src/app/win32/Keltrove.rc).
 constexpr int kDialogCx = 557;
 constexpr int kDialogCy = 385;
 struct DluRect {
     int x, y, cx, cy;
 };
+constexpr DluRect kReadButton{392, 44, 48, 22};
+constexpr DluRect kWriteButton{392, 76, 48, 22};
 constexpr DluRect kExitButton{392, 117, 48, 23};
+constexpr DluRect kPortList{483, 43, 47, 12};  // closed: the .rc's height holds the list
+constexpr DluRect kEntry28{272, 233, 34, 13};  // the first field in tab order, then 27
+constexpr DluRect kBlank{10, 10, 0, 0};        // no control: the window's own menu
+// The status line's client pixels at Wine's 96 dpi.
+constexpr int kStatusX = 600;
+constexpr int kStatusY = 20;
+constexpr int kStatusCx = 150;
+constexpr int kStatusCy = 100;
+
+constexpr const char* kPort = "COM5";
+constexpr const char* kGuardBaud = "57600";
 
 // Without a window manager Wine draws the frame itself, so the X window is the whole
 // window: with Wine's default theme a dialog frame is 3 px on every side and the caption
@@ -174,6 +197,21 @@ struct BaseUnits {
     }
 };
 
+// How a Windows program names a Linux path: Wine's Z: drive.
+std::string WindowsPath(const fs::path& path) {
+    std::string text = "Z:" + path.string();
+    for (char& c : text) {
+        if (c == '/') c = '\\';
+    }
+    return text;
+}
+
+std::size_t Count(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
 class KeltroveWindow : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -205,26 +243,73 @@ protected:
         fs::remove_all(s_Dir);
     }
 
-    // Starts keltrove.exe and waits for its main window to show.
+    void SetUp() override {
+        m_Build = Env("KELTROVE_WINDOWS_BUILD");
+        m_Ports = Env("KELTROVE_WINE_PORTS");
+        m_Trace = s_Dir / "trace.txt";
+        fs::remove(m_Trace);
+        fs::remove(m_Ports / kPort);
+    }
+    void TearDown() override {
+        m_pProgram.reset();
+        if (m_pDevice) {
+            EXPECT_EQ(m_pDevice->Stop(), 0) << m_pDevice->Log();
+            m_pDevice.reset();
+        }
+    }
+
+    // A fresh simulator as COM5 with `options`, checked from the Windows side.
+    void Device(std::vector<std::string> options = {}) {
+        options.insert(options.begin(),
+                       {"--port-dir", m_Ports.string(), "--as", kPort, "--baud", kGuardBaud});
+        m_pDevice = std::make_unique<CSimulatorProcess>(std::move(options),
+                                                        (s_Dir / "device.log").string());
+        ASSERT_FALSE(m_pDevice->WaitPlugged().empty()) << m_pDevice->Log();
+        const Outcome guard =
+            RunProgram({Env("KELTROVE_WINE"), (m_Build / "tests/serial/serial_tests.exe").string(),
+                        "--gtest_filter=SimulatorPort.IsTheSimulator"},
+                       s_Dir.string(),
+                       {std::string("KELTROVE_TEST_PORT=") + kPort,
+                        std::string("KELTROVE_TEST_GUARD_BAUD=") + kGuardBaud});
+        ASSERT_EQ(guard.code, 0) << guard.out << guard.err;
+    }
+
+    // Starts keltrove.exe with its trace on and waits for its main window to show.
     void Start() {
-        const std::string exe = Env("KELTROVE_WINDOWS_BUILD") + "/src/app/win32/keltrove.exe";
+        const std::string exe = (m_Build / "src/app/win32/keltrove.exe").string();
         const auto start = Clock::now();
-        m_pProgram = std::make_unique<CChild>(std::vector<std::string>{Env("KELTROVE_WINE"), exe},
-                                              s_Dir / "keltrove.log");
+        m_pProgram = std::make_unique<CChild>(
+            std::vector<std::string>{"env", "KELTROVE_TRACE=" + WindowsPath(m_Trace),
+                                     Env("KELTROVE_WINE"), exe},
+            s_Dir / "keltrove.log");
         PollUntil(
             [this] {
-                m_strWindow = Capture("xdotool search --onlyvisible --name '^Keltrove$' | head -1");
-                return !m_strWindow.empty() || m_pProgram->Ended();
+                const std::vector<std::string> windows = Windows();
+                if (!windows.empty()) m_strWindow = windows.front();
+                return !windows.empty() || m_pProgram->Ended();
             },
             30s);
         const auto startUp = Clock::now() - start;
         ASSERT_FALSE(m_strWindow.empty())
             << "no window; exit code " << m_pProgram->WaitExit(0s).value_or(-1) << "\n"
             << ReadAll(s_Dir / "keltrove.log");
-        m_strWindow.pop_back();  // the newline
         std::cout << "[ figures  ] window shown " << Ms(startUp) << " ms after the start\n";
         // No window manager gives it the focus, and keys go where the focus is.
         Capture("xdotool windowfocus --sync " + m_strWindow);
+        m_Units = UnitsOf(ClientSize());
+    }
+
+    // The visible windows titled "Keltrove": the main window, then any box over it.
+    static std::vector<std::string> Windows() {
+        std::istringstream lines(Capture("xdotool search --onlyvisible --name '^Keltrove$'"));
+        std::vector<std::string> windows;
+        for (std::string line; std::getline(lines, line);) {
+            if (!line.empty()) windows.push_back(line);
+        }
+        return windows;
+    }
+    static bool WaitWindows(std::size_t count, Clock::duration bound = 10s) {
+        return PollUntil([count] { return Windows().size() == count; }, bound);
     }
 
     std::pair<int, int> ClientSize() const {
@@ -238,8 +323,66 @@ protected:
                 static_cast<int>(std::lround(8.0 * client.second / kDialogCy))};
     }
 
+    // A click with `button` in the middle of a control placed as MapDialogRect places it.
+    void Click(const DluRect& control, int button = 1) const {
+        const auto [x, y] = m_Units.Centre(control);
+        Capture("xdotool mousemove --window " + m_strWindow + " " + std::to_string(x) + " " +
+                std::to_string(y) + " click " + std::to_string(button));
+    }
+    static void Keys(const std::string& keys) { Capture("xdotool key --delay 30 " + keys); }
+    static void Type(const std::string& text) { Capture("xdotool type --delay 30 '" + text + "'"); }
+    // Out of the way: a pointer resting on a themed control keeps Wine polling it.
+    static void PointerAway() { Capture("xdotool mousemove 1270 1010"); }
+
+    // Drops the port list down and picks COM5 by keyboard: from no choice, the sixth item.
+    void ChooseComPort5(bool chosenBefore = false) const {
+        Click(kPortList);
+        std::this_thread::sleep_for(300ms);  // the list drops down
+        Keys(chosenBefore ? "Return" : "Down Down Down Down Down Down Return");
+    }
+    // One of the right-click menu's items, counted from its top.
+    void Menu(int item) const {
+        Click(kBlank, 3);
+        // The menu is the program's one window without a name.
+        ASSERT_TRUE(PollUntil(
+            [] {
+                return !Capture(
+                            "for w in $(xdotool search --onlyvisible --class keltrove.exe); "
+                            "do [ -z \"$(xdotool getwindowname $w)\" ] && echo $w; done")
+                            .empty();
+            },
+            10s));
+        std::string keys;
+        for (int i = 0; i < item; ++i) keys += "Down ";
+        Keys(keys + "Return");
+    }
+
+    std::string Trace() const { return ReadAll(m_Trace); }
+    bool WaitTrace(const std::string& part, std::size_t count = 1) const {
+        return PollUntil([&] { return Count(Trace(), part) >= count; }, 10s);
+    }
+    bool WaitDeviceLog(const std::string& part) const {
+        return PollUntil([&] { return m_pDevice->Log().find(part) != std::string::npos; }, 10s);
+    }
+
+    // Yellow pixels in the status line's rectangle: a text is drawn there.
+    long StatusPixels() const {
+        const std::string crop = std::to_string(kStatusCx) + "x" + std::to_string(kStatusCy) + "+" +
+                                 std::to_string(kFrame + kStatusX) + "+" +
+                                 std::to_string(kFrame + kCaption + kStatusY);
+        const std::string count = Capture("import -window " + m_strWindow + " -crop " + crop +
+                                          " +repage -depth 8 txt:- | grep -ci '#FFFF00'");
+        return count.empty() ? 0 : std::stol(count);
+    }
+    // A top-level window of that exact title shows.
+    static bool Shows(const std::string& title) {
+        return !Capture("xdotool search --onlyvisible --name '^" + title + "$'").empty();
+    }
+
     // Gives the window `input` (an xdotool command) and expects it to end with exit code 0.
     void ExpectEndsWithZeroOn(const std::string& input) {
+        // A box that closed may have taken the X focus with it: no window manager hands it on.
+        Capture("xdotool windowfocus --sync " + m_strWindow);
         const auto start = Clock::now();
         Capture("xdotool " + input);
         EXPECT_EQ(m_pProgram->WaitExit(5s), std::optional<int>(0));
@@ -252,8 +395,13 @@ protected:
 
     static inline fs::path s_Dir;
     static inline std::unique_ptr<CChild> s_pXvfb;
+    fs::path m_Build;
+    fs::path m_Ports;
+    fs::path m_Trace;
+    std::unique_ptr<CSimulatorProcess> m_pDevice;
     std::unique_ptr<CChild> m_pProgram;
     std::string m_strWindow;
+    BaseUnits m_Units{};
 };
 
 TEST_F(KeltroveWindow, OpensAtItsTemplateSizeIdlesAndEndsOnEscape) {
@@ -269,6 +417,7 @@ TEST_F(KeltroveWindow, OpensAtItsTemplateSizeIdlesAndEndsOnEscape) {
     EXPECT_TRUE(units.y >= units.x * 3 / 2 && units.y <= units.x * 5 / 2)
         << units.x << " × " << units.y;
 
+    PointerAway();
     const char* secondsText = std::getenv("KELTROVE_WINDOW_IDLE_SECONDS");
     const auto idle = std::chrono::seconds(secondsText ? std::atoi(secondsText) : 2);
     const auto cpuBefore = m_pProgram->Cpu();
@@ -277,7 +426,7 @@ TEST_F(KeltroveWindow, OpensAtItsTemplateSizeIdlesAndEndsOnEscape) {
     std::cout << "[ figures  ] client " << client.first << " × " << client.second
               << " px, base units " << units.x << " × " << units.y << "; resident "
               << m_pProgram->ResidentKiB() / 1024 << " MiB; CPU " << cpu.count() / 1000
-              << " ms over " << idle.count() << " s idle\n";
+              << " ms over " << idle.count() << " s idle, no port\n";
     // Under a tenth of a core: what is left of the start-up passes, a loop that spins does not.
     EXPECT_LT(cpu, std::chrono::microseconds(idle) / 10) << "busy while idle";
 
@@ -288,11 +437,127 @@ TEST_F(KeltroveWindow, OpensAtItsTemplateSizeIdlesAndEndsOnEscape) {
     ExpectEndsWithZeroOn("key Escape");
 }
 
-TEST_F(KeltroveWindow, ExitButtonEndsIt) {
+// Read, typing with Enter, Save, Write with a click on Read meanwhile, Compare, and Escape,
+// which leaves the port free.
+TEST_F(KeltroveWindow, ReadsSavesWritesComparesAndLeavesThePortFree) {
+    ASSERT_NO_FATAL_FAILURE(Device());
     ASSERT_NO_FATAL_FAILURE(Start());
-    const auto [x, y] = UnitsOf(ClientSize()).Centre(kExitButton);
+    ChooseComPort5();
+    Click(kReadButton);
+    ASSERT_TRUE(WaitDeviceLog("report 32")) << m_pDevice->Log();
+    ASSERT_TRUE(WaitTrace("COM5 rx 01 50 20 ")) << Trace();
+    EXPECT_GT(StatusPixels(), 100) << "no status line";
+
+    // Enter moves on as Tab does; the window stays.
+    Click(kEntry28);
+    Keys("Home shift+End");
+    Type("ABCD");
+    Keys("Return");
+    Type("EFGH");  // the next field's text is selected, as Tab leaves it
+    Keys("Return");
+    std::this_thread::sleep_for(300ms);
+    EXPECT_FALSE(m_pProgram->Ended());
+    EXPECT_EQ(Windows().size(), 1u);
+
+    const fs::path saved = s_Dir / "saved.txt";
+    fs::remove(saved);
+    ASSERT_NO_FATAL_FAILURE(Menu(1));  // Save table as...
+    ASSERT_TRUE(PollUntil([] { return Shows("Save table as"); }, 10s));
+    Type(WindowsPath(saved));
+    Keys("Return");
+    ASSERT_TRUE(PollUntil([&] { return fs::exists(saved); }, 10s));
+    const TableParse parsed = ParseTableFile(ReadAll(saved));
+    ASSERT_TRUE(parsed.table) << ReadAll(saved);
+    EntryTexts expected = device::DefaultTableTexts();
+    expected[26] = "EFGH";
+    expected[27] = "ABCD";
+    EXPECT_EQ(*parsed.table, expected) << ReadAll(saved);
+
+    // A click on Read during the write is dropped, not replayed after it.
+    Click(kWriteButton);
+    std::this_thread::sleep_for(1s);
+    Click(kReadButton);
+    ASSERT_TRUE(WaitDeviceLog("write end: 32 entries stored")) << m_pDevice->Log();
+    std::this_thread::sleep_for(1s);
+    EXPECT_EQ(Count(m_pDevice->Log(), "read request"), 1u) << m_pDevice->Log();
+    EXPECT_GT(StatusPixels(), 100);
+
+    ASSERT_NO_FATAL_FAILURE(Menu(3));  // Compare with panel: the panel took the write
+    ASSERT_TRUE(WaitTrace("box All 32 entries match the panel.")) << Trace();
+    ASSERT_TRUE(WaitWindows(2));
+    Keys("Return");
+    ASSERT_TRUE(WaitWindows(1));
+
+    PointerAway();
+    const auto cpuBefore = m_pProgram->Cpu();
+    std::this_thread::sleep_for(2s);
+    std::cout << "[ figures  ] CPU " << (m_pProgram->Cpu() - cpuBefore).count() / 1000
+              << " ms over 2 s idle, COM5 open; resident " << m_pProgram->ResidentKiB() / 1024
+              << " MiB\n";
+
+    ExpectEndsWithZeroOn("key Escape");
+    const Outcome cli =
+        RunProgram({Env("KELTROVE_WINE"), (m_Build / "src/cli/keltrove-cli.exe").string(), "read",
+                    "-p", kPort},
+                   s_Dir.string());
+    EXPECT_EQ(cli.code, 0) << cli.err;
+}
+
+// "DERID Not Connected": Escape answers No, so nothing more is sent; Exit ends the window.
+TEST_F(KeltroveWindow, SilentPanelIsAskedAboutOnceAndExitEnds) {
+    ASSERT_NO_FATAL_FAILURE(Device({"--silent"}));
+    ASSERT_NO_FATAL_FAILURE(Start());
+    ChooseComPort5();
+    Click(kReadButton);
+    ASSERT_TRUE(WaitWindows(2)) << Trace();
+    EXPECT_TRUE(WaitTrace("COM5 box DERID Not Connected")) << Trace();
+    Keys("Escape");
+    EXPECT_TRUE(WaitWindows(1));
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_EQ(Count(m_pDevice->Log(), "read request"), 1u) << m_pDevice->Log();
+    EXPECT_EQ(Windows().size(), 1u);
+    const auto [x, y] = m_Units.Centre(kExitButton);
     ExpectEndsWithZeroOn("mousemove --window " + m_strWindow + " " + std::to_string(x) + " " +
                          std::to_string(y) + " click 1");
+}
+
+// The line drops after 11 of 32 reports: one box says so, nothing spins, and a Write on the
+// next line asks first, No being what Enter gives. Then the about box, and Alt+F4.
+TEST_F(KeltroveWindow, HangUpMidReadIsOneBoxAndTheWriteAsksFirst) {
+    ASSERT_NO_FATAL_FAILURE(Device({"--hangup-after", "12"}));
+    ASSERT_NO_FATAL_FAILURE(Start());
+    ChooseComPort5();
+    Click(kReadButton);
+    // The simulator plugs a new line in once it has hung up the old one.
+    ASSERT_FALSE(m_pDevice->WaitPlugged().empty()) << m_pDevice->Log();
+    ASSERT_TRUE(WaitWindows(2)) << Trace();
+    EXPECT_TRUE(WaitTrace("COM5 box Connection to COM5 lost")) << Trace();
+    PointerAway();
+    const auto cpuBefore = m_pProgram->Cpu();
+    std::this_thread::sleep_for(1s);
+    const auto cpu = m_pProgram->Cpu() - cpuBefore;
+    std::cout << "[ figures  ] CPU " << cpu.count() / 1000
+              << " ms in the second after the hang-up\n";
+    EXPECT_LT(cpu, 100ms) << "spinning after the hang-up";
+    Keys("Return");
+    ASSERT_TRUE(WaitWindows(1));
+    EXPECT_EQ(Count(Trace(), " box "), 1u) << Trace();
+
+    ChooseComPort5(true);  // the new line
+    Click(kWriteButton);
+    ASSERT_TRUE(WaitWindows(2)) << Trace();
+    EXPECT_TRUE(WaitTrace("COM5 box Entries 12 to 32 were not read from the panel")) << Trace();
+    Keys("Return");
+    ASSERT_TRUE(WaitWindows(1));
+    std::this_thread::sleep_for(1s);
+    EXPECT_EQ(Count(m_pDevice->Log(), "write begin"), 0u) << m_pDevice->Log();
+
+    ASSERT_NO_FATAL_FAILURE(Menu(5));  // Keltrove 정보(&A)...
+    ASSERT_TRUE(PollUntil([] { return Shows("Keltrove 정보"); }, 10s));
+    Keys("Return");
+    EXPECT_TRUE(PollUntil([] { return !Shows("Keltrove 정보"); }, 10s));
+
+    ExpectEndsWithZeroOn("key alt+F4");
 }
 
 }  // namespace
