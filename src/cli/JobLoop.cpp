@@ -11,7 +11,10 @@ namespace keltrove::cli {
 CJobLoop::CJobLoop(CStopRequest& stop)
     : m_Stop(stop), m_StopHandle(stop.OnRequest([this] { Wake(); })) {}
 
-CJobLoop::~CJobLoop() = default;
+CJobLoop::~CJobLoop() {
+    // First, while the mutex that Wake takes still exists: a stop request may be waking us.
+    m_StopHandle.reset();
+}
 
 CJobLoop::End CJobLoop::Run(CProtocolSession& session, const std::function<bool()>& done) {
     for (;;) {

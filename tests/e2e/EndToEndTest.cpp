@@ -3,16 +3,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
-#include <cstdlib>
 #include <memory>
 
 #include "DeviceTable.h"
 #include "DialogHarness.h"
 #include "DialogTemplate.h"
-#include "SessionTexts.h"
 #include "SimulatorProcess.h"
 #include "StatusLine.h"
-#include "StatusWatch.h"
 
 using namespace keltrove;
 using namespace keltrove::test;
@@ -28,26 +25,6 @@ QStringList DefaultTable() {
     return values;
 }
 
-// The write's pauses are skipped, except one: the pause after the write's `frame`-th frame
-// waits until the device has hung up and plugged a new line in, so the next frame meets a
-// line that is gone.
-class CHangUpPause final : public IPause {
-public:
-    CHangUpPause(CSimulatorProcess& device, int frame) : m_Device(device), m_nFrame(frame) {}
-
-    void Pause(std::chrono::milliseconds) override {
-        if (++m_nPauses == m_nFrame) m_strNewLine = m_Device.WaitPlugged();
-    }
-    // The pty the device plugged in after hanging up; empty before, or if it never did.
-    const std::string& NewLine() const { return m_strNewLine; }
-
-private:
-    CSimulatorProcess& m_Device;
-    const int m_nFrame;
-    int m_nPauses = 0;
-    std::string m_strNewLine;
-};
-
 }  // namespace
 
 class EndToEndTest : public QObject {
@@ -56,10 +33,9 @@ class EndToEndTest : public QObject {
 private:
     std::unique_ptr<CPortDir> m_PortDir;
     std::unique_ptr<CSimulatorProcess> m_Device;
-    std::unique_ptr<IPause> m_Pause;
+    CNoPause m_NoPause;
     CMessageLog m_Log;
     std::unique_ptr<CMainDlg> m_Dlg;
-    std::string m_strPty;  // where the device serves
 
     // keltrove-device with `options`, serving as COM1.
     bool StartDevice(const QStringList& options) {
@@ -67,15 +43,13 @@ private:
         for (const QString& option : options) args.push_back(option.toStdString());
         const std::string log = (m_PortDir->Path() + "/device.log").toStdString();
         m_Device = std::make_unique<CSimulatorProcess>(std::move(args), log);
-        m_strPty = m_Device->WaitPlugged();
-        return !m_strPty.empty();
+        return !m_Device->WaitPlugged().empty();
     }
 
-    // The window, with `pause` for the write's pauses, on COM1.
-    bool OpenDialog(std::unique_ptr<IPause> pause = std::make_unique<CNoPause>()) {
-        m_Pause = std::move(pause);
+    // The window, on COM1.
+    bool OpenDialog() {
         m_Log = CMessageLog();
-        m_Dlg = std::make_unique<CMainDlg>(m_Pause.get());
+        m_Dlg = std::make_unique<CMainDlg>(&m_NoPause);
         m_Dlg->SetMessageHandler(m_Log.Handler());
         m_Dlg->show();
         return QTest::qWaitForWindowExposed(m_Dlg.get()) && ChooseCom1();
@@ -101,7 +75,6 @@ private slots:
 
     void cleanup() {
         m_Dlg.reset();  // closes the port and joins its watcher
-        m_Pause.reset();
         if (!m_Device) return;
         const int exitCode = m_Device->Stop();
         if (QTest::currentTestFailed()) qInfo("keltrove-device log:\n%s", m_Device->Log().c_str());
@@ -113,8 +86,6 @@ private slots:
         QTest::addColumn<QStringList>("options");
         QTest::newRow("paced") << QStringList{};
         QTest::newRow("burst") << QStringList{"--burst"};
-        QTest::newRow("split") << QStringList{"--split", "--seed", "7"};
-        QTest::newRow("noise") << QStringList{"--noise", "--seed", "7"};
         QTest::newRow("split with noise") << QStringList{"--split", "--noise", "--seed", "11"};
         QTest::newRow("reply gap") << QStringList{"--reply-gap", "30"};
     }
@@ -176,73 +147,6 @@ private slots:
         QCOMPARE(m_Dlg->StatusText(), StatusLineText(SessionStatus::ReadDone));
         QCOMPARE(m_Log.Texts().size(), std::size_t{2});
         QVERIFY(m_Device->Log().find("write begin") == std::string::npos);
-    }
-
-    // The device hangs up after write begin and entries 1 and 2; entry 3 finds the line
-    // gone. The write stops there and the device, whose write never ended, keeps its table.
-    void hangUpMidWriteSaysWritingFailedAndTheTableIsUnchanged() {
-        constexpr int kFramesBeforeHangUp = 3;
-        QVERIFY(StartDevice({"--hangup-after", QString::number(kFramesBeforeHangUp)}));
-        auto pause = std::make_unique<CHangUpPause>(*m_Device, kFramesBeforeHangUp);
-        const CHangUpPause& hangUp = *pause;
-        QVERIFY(OpenDialog(std::move(pause)));
-        for (int entry = 1; entry <= kEntryCount; ++entry) {
-            QTest::keyClicks(&Field(*m_Dlg, entry), QStringLiteral("9999"));
-        }
-
-        Click(kIdWrite);
-        QVERIFY(!hangUp.NewLine().empty());
-        QCOMPARE(m_Dlg->StatusText(), StatusLineText(SessionStatus::WriteFailed));
-        const Texts boxes{std::string(kMsgNotConnected), "Connection to COM1 lost"};
-        QTRY_COMPARE_WITH_TIMEOUT(m_Log.Texts(), boxes, kGuardMs);
-        QCOMPARE(m_Log.Buttons().front(), MessageButtons::Ok);
-
-        QVERIFY(ChooseCom1());
-        Click(kIdRead);
-        QTRY_COMPARE_WITH_TIMEOUT(FieldTexts(), DefaultTable(), kGuardMs);
-        QCOMPARE(m_Log.Texts().size(), std::size_t{2});
-    }
-
-    // keltrove-cli map puts COM3 into the user's own map, and the window finds it there.
-    void aLastingMapMadeByTheCommandLineServesTheWindow() {
-        QVERIFY(StartDevice({}));
-        const std::string pty = m_strPty;
-        const std::string map = std::string("'" KELTROVE_CLI_BINARY "' map COM3 '") + pty + "'";
-        QCOMPARE(std::system(map.c_str()), 0);
-        QVERIFY(OpenDialog());
-        ChoosePort(*m_Dlg, 3);
-        QVERIFY(m_Dlg->Comm().IsOpen());
-        QCOMPARE(m_Dlg->Comm().DevicePath(), pty);
-        QVERIFY(PortList(*m_Dlg).itemData(3, Qt::ToolTipRole).toString().contains("(your map)"));
-        Click(kIdRead);
-        QTRY_COMPARE_WITH_TIMEOUT(FieldTexts(), DefaultTable(), kGuardMs);
-    }
-
-    // A second read replaces what the user typed since the first; two reads clicked back
-    // to back, before any answer is in, are both answered in full.
-    void twoReadsInARowBothComplete() {
-        QVERIFY(StartDevice({}));
-        QVERIFY(OpenDialog());
-        int reads = 0;
-        const CStatusWatch status(*m_Dlg, [&](const QString& text) {
-            reads += text == StatusLineText(SessionStatus::ReadDone);
-        });
-
-        Click(kIdRead);
-        QTRY_COMPARE_WITH_TIMEOUT(reads, 1, kGuardMs);
-        for (int entry = 1; entry <= kEntryCount; ++entry) {
-            QTest::keyClick(&Field(*m_Dlg, entry), Qt::Key_A, Qt::ControlModifier);
-            QTest::keyClicks(&Field(*m_Dlg, entry), QStringLiteral("x"));
-        }
-        Click(kIdRead);
-        QTRY_COMPARE_WITH_TIMEOUT(reads, 2, kGuardMs);
-        QCOMPARE(FieldTexts(), DefaultTable());
-
-        Click(kIdRead);
-        Click(kIdRead);
-        QTRY_COMPARE_WITH_TIMEOUT(reads, 4, kGuardMs);
-        QCOMPARE(FieldTexts(), DefaultTable());
-        QVERIFY(m_Log.Texts().empty());
     }
 };
 

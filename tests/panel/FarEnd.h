@@ -6,10 +6,8 @@
 #include <pty.h>
 #include <unistd.h>
 
-#include <cstdint>
 #include <stdexcept>
 #include <string>
-#include <vector>
 
 namespace keltrove::test {
 
@@ -37,9 +35,6 @@ public:
         if (::write(m_nMaster, bytes.data(), bytes.size()) != ssize_t(bytes.size())) {
             throw std::runtime_error("the far end did not take the bytes");
         }
-    }
-    void Send(const std::vector<std::uint8_t>& bytes) const {
-        Send(std::string(bytes.begin(), bytes.end()));
     }
     // `count` bytes the program sent; fewer only when the guard ran out.
     std::string Take(std::size_t count) const {

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
@@ -17,7 +18,6 @@
 #include "FarEnd.h"
 #include "PanelPresenter.h"
 #include "TableDiff.h"
-#include "TableFile.h"
 
 using namespace keltrove;
 using keltrove::test::CFarEnd;
@@ -39,46 +39,35 @@ std::string ReadText(const fs::path& path) {
     return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
-// A folder of the test's own, gone with it.
+// A folder of the test's own, gone with it: the port map, the lock folder and the
+// configuration, so that nothing of the machine's plays a part, and the test's files.
 class CScratchDir {
 public:
     CScratchDir() {
         std::string name = (fs::temp_directory_path() / "keltrove-panel-XXXXXX").string();
         if (::mkdtemp(name.data()) == nullptr) throw std::runtime_error("no scratch folder");
         m_Path = name;
+        for (const char* dir : {"map", "locks", "config"}) ::mkdir((m_Path / dir).c_str(), 0700);
+        ::setenv("KELTROVE_PORT_DIR", (m_Path / "map").c_str(), 1);
+        ::setenv("KELTROVE_LOCK_DIR", (m_Path / "locks").c_str(), 1);
+        ::setenv("XDG_CONFIG_HOME", (m_Path / "config").c_str(), 1);
     }
     ~CScratchDir() {
         std::error_code ignored;
         fs::remove_all(m_Path, ignored);
     }
-    const fs::path& Path() const { return m_Path; }
-
-private:
-    fs::path m_Path;
-};
-
-// A port map, lock folder and configuration of the test's own, so that nothing of the
-// machine's plays a part.
-class CPortDir {
-public:
-    CPortDir() {
-        ::setenv("KELTROVE_PORT_DIR", m_Map.Path().c_str(), 1);
-        ::setenv("KELTROVE_LOCK_DIR", m_Locks.Path().c_str(), 1);
-        ::setenv("XDG_CONFIG_HOME", m_Config.Path().c_str(), 1);
-    }
+    fs::path File(const std::string& name) const { return m_Path / name; }
     void Map(int com, const std::string& target) const {
-        const fs::path link = m_Map.Path() / ("COM" + std::to_string(com));
+        const fs::path link = m_Path / "map" / ("COM" + std::to_string(com));
         fs::remove(link);
         fs::create_symlink(target, link);
     }
     long LockFiles() const {
-        return std::distance(fs::directory_iterator(m_Locks.Path()), fs::directory_iterator());
+        return std::distance(fs::directory_iterator(m_Path / "locks"), fs::directory_iterator());
     }
 
 private:
-    CScratchDir m_Map;
-    CScratchDir m_Locks;
-    CScratchDir m_Config;
+    fs::path m_Path;
 };
 
 // The device's report of `entry`: four bytes as they stand, a shorter value as a write of it
@@ -88,25 +77,16 @@ std::string Report(int entry, const std::string& value) {
     return std::string{'\x01', '\x50', static_cast<char>(entry)} + held + '\x03';
 }
 
-// "read request", "write begin", "entry 5 0012", "write end".
+// "read request", "write begin"; any other frame in hex.
 std::string DescribeFrame(std::span<const std::uint8_t> frame) {
-    switch (frame[1]) {
-        case 0x40:
-            return "read request";
-        case 0x10:
-            return "write begin";
-        case 0x90:
-            return "write end";
-        case 0x30:
-            return "entry " + std::to_string(frame[2]) + " " +
-                   DisplayValue(std::string(frame.begin() + 3, frame.begin() + 7));
-    }
+    if (frame[1] == 0x40) return "read request";
+    if (frame[1] == 0x10) return "write begin";
     return HexBytes(frame);
 }
 
 // The window, as the presenter sees it; what it is asked to do goes on the timeline:
 // "status:Reading failed", "box:TEXT | DETAIL [Yes/No]", "font:5", "mark:5 differs TIP",
-// "busy:on", "choose:save", and what the session sends, "tx:write begin".
+// "busy:on", "choose:save", and what the session sends, "tx:read request".
 class CFakeWindow final : public IPanelWindow, public IWireTrace {
 public:
     explicit CFakeWindow(Timeline& timeline) : m_Timeline(timeline) {}
@@ -127,11 +107,7 @@ public:
              (!yesNo                                   ? " [OK]"
               : box.defaultAnswer == MessageAnswer::No ? " [Yes/No, No first]"
                                                        : " [Yes/No]"));
-        if (!yesNo) return MessageAnswer::Ok;
-        if (m_Answers.empty()) return MessageAnswer::Yes;
-        const MessageAnswer answer = m_Answers.front();
-        m_Answers.pop_front();
-        return answer;
+        return yesNo ? m_Answer : MessageAnswer::Ok;
     }
     void SetBusy(bool busy) override { Note(busy ? "busy:on" : "busy:off"); }
     std::optional<std::string> ChooseFile(FileChoice choice) override {
@@ -146,7 +122,7 @@ public:
     }
 
     FieldTexts m_Fields;
-    std::deque<MessageAnswer> m_Answers;  // then Yes
+    MessageAnswer m_Answer = MessageAnswer::Yes;  // to every Yes/No box
     std::optional<std::string> m_Chosen;
 
 private:
@@ -192,7 +168,7 @@ private:
 class Presenter : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_PortDir.Map(1, m_Far.SlavePath());
+        m_Dir.Map(1, m_Far.SlavePath());
         m_Presenter.SetTrace(&m_Window);
         m_Presenter.Start();
     }
@@ -219,14 +195,14 @@ protected:
     void ReplyTicks(int count) {
         for (int i = 0; i < count; ++i) m_Presenter.OnTick(TickTimer::Reply);
     }
-    // The device answers a read request with `values` (entry 1 first), those not empty.
-    void Answer(const std::vector<std::string>& values) {
+    // The device answers a read request with the value of each entry, those not empty.
+    void Answer(const std::function<std::string(int entry)>& value) {
         EXPECT_EQ(m_Far.Take(8),
                   "\x01\x40"
                   "00000\x03");
         std::string bytes;
-        for (std::size_t i = 0; i < values.size(); ++i) {
-            if (!values[i].empty()) bytes += Report(static_cast<int>(i + 1), values[i]);
+        for (int entry = 1; entry <= kEntryCount; ++entry) {
+            if (const std::string text = value(entry); !text.empty()) bytes += Report(entry, text);
         }
         m_Far.Send(bytes);
     }
@@ -241,9 +217,8 @@ protected:
         const Timeline statuses = Lines("status:");
         return statuses.empty() ? std::string() : statuses.back();
     }
-    std::string Detail(const std::string& box) const { return box.substr(box.find(" | ") + 3); }
 
-    CPortDir m_PortDir;
+    CScratchDir m_Dir;
     CFarEnd m_Far;
     Timeline m_Timeline;
     CFakeWindow m_Window{m_Timeline};
@@ -252,12 +227,6 @@ protected:
     CReportQueue m_Reports;
     CPanelPresenter m_Presenter{m_Window, m_Timers, m_Pause, m_Reports.Hook()};
 };
-
-std::vector<std::string> Values(const std::function<std::string(int entry)>& value) {
-    std::vector<std::string> values;
-    for (int entry = 1; entry <= kEntryCount; ++entry) values.push_back(value(entry));
-    return values;
-}
 
 }  // namespace
 
@@ -281,179 +250,47 @@ TEST_F(Presenter, FieldsHoldLatin1AndSayWhatTheyRefused) {
                             "mark:5 none Entry 5", "mark:6 none Entry 6"));
 }
 
-// A port that does not open says why, and the list greys it; choosing Disable closes the
-// open one and lets its lock go.
+// A port that does not open says why; choosing Disable closes the open one and lets its lock
+// go.
 TEST_F(Presenter, ChoosingAPortOpensItOrSaysWhyNot) {
-    m_PortDir.Map(2, "/nonexistent/keltrove-tty");
+    m_Dir.Map(2, "/nonexistent/keltrove-tty");
     m_Presenter.OnSelectPort(2);
     EXPECT_FALSE(m_Presenter.Comm().IsOpen());
     EXPECT_TRUE(m_Presenter.PortError());
     ASSERT_THAT(Lines("box:"), ElementsAre(StartsWith("box:Cannot open COM2 | ")));
     EXPECT_THAT(Lines("box:")[0], HasSubstr("/nonexistent/keltrove-tty"));
-    const PortItem missing = DescribePortItem(2);
-    EXPECT_TRUE(missing.greyed);
-    EXPECT_THAT(missing.tooltip, HasSubstr("/nonexistent/keltrove-tty"));
-    EXPECT_FALSE(DescribePortItem(1).greyed);
-    EXPECT_THAT(DescribePortItem(1).tooltip, HasSubstr(m_Far.SlavePath()));
 
     OpenCom1();
     EXPECT_FALSE(m_Presenter.PortError());
-    EXPECT_EQ(m_PortDir.LockFiles(), 1);
+    EXPECT_EQ(m_Dir.LockFiles(), 1);
     m_Presenter.OnSelectPort(-1);  // nothing chosen in the list
     EXPECT_TRUE(m_Presenter.Comm().IsOpen());
     m_Presenter.OnSelectPort(kPortDisable);
     EXPECT_FALSE(m_Presenter.Comm().IsOpen());
-    EXPECT_EQ(m_PortDir.LockFiles(), 0);
+    EXPECT_EQ(m_Dir.LockFiles(), 0);
 }
 
-// The reports fill the fields, each new one in the value font; a read that lacks an entry
-// fails and says which, and the next Write asks first, No being the default.
-TEST_F(Presenter, AReadFillsTheFieldsAndAFailedOneGuardsTheNextWrite) {
-    OpenCom1();
-    m_Presenter.OnRead();
-    const auto value = [](int entry) { return entry == 5 ? "" : std::to_string(entry * 3); };
-    Answer(Values(value));
-    ASSERT_TRUE(DeliverUntilABox());
-    for (int entry = 1; entry <= kEntryCount; ++entry) {
-        EXPECT_EQ(m_Window.m_Fields[entry - 1], entry == 5 ? "" : StoredValue(value(entry)));
-    }
-    EXPECT_EQ(Lines("font:").size(), 31u);
-    EXPECT_EQ(LastStatus(), "status:Reading failed");
-    EXPECT_THAT(Lines("box:"),
-                ElementsAre("box:Entry not received: 5. Read again before writing. [OK]"));
-
-    m_Timeline.clear();
-    m_Window.m_Answers = {MessageAnswer::No};
-    m_Presenter.OnWrite(m_Window.m_Fields);
-    EXPECT_THAT(m_Timeline, ElementsAre("busy:on",
-                                        "box:Entry 5 was not read from the panel and will be "
-                                        "written as 0000. Write anyway? [Yes/No, No first]",
-                                        "busy:off"));
-
-    // A whole read takes the font to the one field that lacked it.
-    m_Timeline.clear();
-    m_Presenter.OnRead();
-    Answer(Values([](int entry) { return std::to_string(entry); }));
-    ASSERT_TRUE(DeliverUntil([&] { return LastStatus() == "status:Reading is completed"; }));
-    EXPECT_THAT(Lines("font:"), ElementsAre("font:5"));
-}
-
-// Each field goes out as its Latin-1 bytes, right-aligned, while the window is busy; a write
-// that fails ends the busy spell too.
-TEST_F(Presenter, WriteSendsTheFieldsWhileTheWindowIsBusy) {
-    OpenCom1();
-    FieldTexts fields;
-    fields[0] = "7";
-    fields[1] = "\xC3\xA9";       // é
-    fields[2] = "1\xEA\xB0\x80";  // 1 and 가, which no field would have taken
-    fields[31] = "1234";
-    m_Presenter.OnWrite(fields);
-    Timeline expected{"busy:on",         "tx:write begin",         "status:Writing....",
-                      "tx:entry 1 0007", "tx:entry 2 000\xC3\xA9", "tx:entry 3 0001"};
-    for (int entry = 4; entry < kEntryCount; ++entry) {
-        expected.push_back("tx:entry " + std::to_string(entry) + " 0000");
-    }
-    expected.insert(expected.end(), {"tx:entry 32 1234", "tx:write end",
-                                     "status:Writing is Completed", "busy:off"});
-    EXPECT_EQ(m_Timeline, expected);
-    EXPECT_EQ(m_Far.Take(16), std::string("\x01\x10"
-                                          "00000\x03\x01\x30\x01"
-                                          "0007\x03",
-                                          16));
-
-    m_Timeline.clear();
-    m_Presenter.OnSelectPort(kPortDisable);
-    m_Presenter.OnWrite(fields);
-    EXPECT_THAT(m_Timeline,
-                ElementsAre("busy:on", "lost:write begin", "status:Writing failed",
-                            "box:DERID Not Connected | No port is open; choose one in the port "
-                            "list. [OK]",
-                            "busy:off"));
-}
-
-// "DERID Not Connected" asks whether to try again, and says which port gave no answer or
-// why no request went out; Yes sends the request again, for a read or a comparison.
-TEST_F(Presenter, NoAnswerAsksWhetherToTryAgain) {
-    m_Window.m_Answers = {MessageAnswer::No};
-    m_Presenter.OnRead();
-    ReplyTicks(CProtocolSession::kReplyTicks);
-    EXPECT_THAT(Lines("box:"),
-                ElementsAre("box:DERID Not Connected | No port is open, so no request went "
-                            "out. Read again now? To choose a port first, answer No. [Yes/No]"));
-
-    OpenCom1();
-    m_Timeline.clear();
-    m_Window.m_Answers = {MessageAnswer::Yes, MessageAnswer::No};
-    m_Presenter.OnCompare();
-    ReplyTicks(2 * CProtocolSession::kReplyTicks);
-    const std::string box =
-        "box:DERID Not Connected | No answer from COM1 (" + m_Far.SlavePath() +
-        "). Check that the panel is switched on and its cable is plugged in. Compare again now? "
-        "[Yes/No]";
-    EXPECT_EQ(m_Timeline, Timeline({"tx:read request", "status:Reading failed", box,
-                                    "tx:read request", "status:Reading failed", box}));
-
-    m_PortDir.Map(2, "/nonexistent/keltrove-tty");
-    m_Presenter.OnSelectPort(2);
-    m_Timeline.clear();
-    m_Window.m_Answers = {MessageAnswer::No};
-    m_Presenter.OnRead();
-    ReplyTicks(CProtocolSession::kReplyTicks);
-    EXPECT_THAT(Lines("box:"),
-                ElementsAre("box:DERID Not Connected | COM2 is not open, so no request went out. "
-                            "Read again now? To choose COM2 in the port list again first, answer "
-                            "No. [Yes/No]"));
-}
-
-// A lost line closes the port, ends the read under way and says why; what the old watcher
-// reported before the port was chosen again is dropped.
-TEST_F(Presenter, ALostPortClosesAndItsLateReportsAreDropped) {
-    OpenCom1();
-    m_Presenter.LinkEvents().OnLinkLost(1, "stale");
-    m_Presenter.LinkEvents().OnQueueFull(1, 100);
-    OpenCom1();
-    m_Presenter.LinkEvents().OnQueueFull(1, 5);
-    ASSERT_TRUE(DeliverUntilABox());
-    EXPECT_THAT(Lines("box:"),
-                ElementsAre("box:m_QueueRead FULL! | COM1: 5 received bytes were dropped since "
-                            "the last report, because the device sent faster than they could be "
-                            "taken. [OK]"));
-
-    m_Timeline.clear();
-    m_Presenter.OnRead();
-    m_Far.HangUp();
-    ASSERT_TRUE(DeliverUntilABox());
-    ASSERT_EQ(m_Timeline.size(), 3u);
-    EXPECT_EQ(m_Timeline[1], "status:Reading failed");
-    EXPECT_THAT(m_Timeline[2], StartsWith("box:Connection to COM1 lost | " + m_Far.SlavePath()));
-    EXPECT_THAT(m_Timeline[2], HasSubstr("\nPlug the device in again, then choose COM1 in the "
-                                         "port list. [OK]"));
-    EXPECT_FALSE(m_Presenter.Comm().IsOpen());
-    EXPECT_EQ(m_PortDir.LockFiles(), 0);
-}
-
-// What the panel did not give the fields is left out of a saved file, after asking; values
-// a write would not put back as they stand are named in the question and in the file.
-TEST_F(Presenter, SaveAsksBeforeLeavingOutWhatWasNotRead) {
-    const CScratchDir dir;
-    const fs::path file = dir.Path() / "backup.txt";
+// A read that lacks entries fills the rest, each in the value font. A save then asks before
+// leaving them out, and names in its question and in the file the values a write would not
+// put back as they stand. Loaded again, the file leaves them unread: Write asks first, No
+// being the default.
+TEST_F(Presenter, AFailedReadSavedAndLoadedAgainGuardsTheWrite) {
+    const fs::path file = m_Dir.File("backup.txt");
     m_Window.m_Chosen = file.string();
-    m_Window.m_Fields[0] = "1";  // typed before any read
-    m_Window.m_Answers = {MessageAnswer::No};
-    m_Presenter.OnSave();
-    EXPECT_THAT(m_Timeline,
-                ElementsAre("box:Entries 2 to 32 were not read from the panel. Save the table "
-                            "without them? | The file leaves them out and says so; after "
-                            "loading it, a write asks before sending them as 0000. [Yes/No]"));
+    m_Window.m_Answer = MessageAnswer::No;
+    m_Presenter.OnSave();  // nothing read yet, so every entry would be left out
     EXPECT_FALSE(fs::exists(file));
+    m_Window.m_Answer = MessageAnswer::Yes;
 
     OpenCom1();
     m_Presenter.OnRead();
-    Answer(Values([](int entry) {
-        return entry == 3 ? "12  " : entry < 10 ? std::to_string(entry) : "";
-    }));
+    Answer([](int entry) { return entry == 3 ? "12  " : entry < 10 ? std::to_string(entry) : ""; });
     ASSERT_TRUE(DeliverUntil([&] { return m_Window.m_Fields[8] == "0009"; }));
     ReplyTicks(CProtocolSession::kReportGapTicks);  // entry 10 never comes
+    EXPECT_EQ(LastStatus(), "status:Reading failed");
+    EXPECT_EQ(Lines("font:").size(), 9u);
+    const FieldTexts partial = m_Window.m_Fields;
+
     m_Timeline.clear();
     m_Presenter.OnSave();
     const std::string odd = "entry 3 holds \"12  \", which a write would store as \"0012\"";
@@ -468,81 +305,164 @@ TEST_F(Presenter, SaveAsksBeforeLeavingOutWhatWasNotRead) {
     EXPECT_THAT(text, HasSubstr("# saved from the Keltrove window at " + std::string(kNow) +
                                 "\n# " + odd + "\n"));
     EXPECT_THAT(text, HasSubstr("# entries 10 to 32 were not read from the panel"));
-    const TableParse saved = ParseTableFile(text, MissingEntries::Allow);
-    ASSERT_TRUE(saved.table);
-    EXPECT_EQ(saved.table->at(2), "12  ");
-    EXPECT_EQ(DescribeEntries(saved.missing), "10 to 32");
 
-    // Through a symbolic link the link stays; a file that cannot be written says why.
-    const fs::path link = dir.Path() / "link.txt";
-    fs::create_symlink(file, link);
-    m_Window.m_Chosen = link.string();
-    m_Window.m_Fields[0] = "77";
-    m_Presenter.OnSave();
-    EXPECT_TRUE(fs::is_symlink(link));
-    EXPECT_THAT(ReadText(file), HasSubstr("\n1 77\n"));
-    const fs::path dangling = dir.Path() / "dangling.txt";
-    fs::create_symlink("new.txt", dangling);  // its target made by the save
-    m_Window.m_Chosen = dangling.string();
-    m_Presenter.OnSave();
-    EXPECT_TRUE(fs::is_symlink(dangling));
-    EXPECT_THAT(ReadText(dir.Path() / "new.txt"), HasSubstr("\n1 77\n"));
+    // A whole read takes the font to the fields that lacked it, and leaves nothing unread.
     m_Timeline.clear();
-    m_Window.m_Chosen = (dir.Path() / "no" / "such.txt").string();
+    m_Presenter.OnRead();
+    Answer([](int entry) { return std::to_string(entry); });
+    ASSERT_TRUE(DeliverUntil([&] { return LastStatus() == "status:Reading is completed"; }));
+    const Timeline fonts = Lines("font:");
+    ASSERT_EQ(fonts.size(), 23u);
+    EXPECT_EQ(fonts.front(), "font:10");
+
+    m_Presenter.OnLoad();
+    EXPECT_EQ(m_Window.m_Fields, partial);
+    m_Timeline.clear();
+    m_Window.m_Answer = MessageAnswer::No;
+    m_Presenter.OnWrite(m_Window.m_Fields);
+    EXPECT_THAT(m_Timeline, ElementsAre("busy:on",
+                                        "box:Entries 10 to 32 were not read from the panel and "
+                                        "will be written as 0000. Write anyway? [Yes/No, No first]",
+                                        "busy:off"));
+}
+
+// A save through a symbolic link keeps the link, also one whose target the save makes; a
+// file that cannot be written says why.
+TEST_F(Presenter, ASaveGoesThroughALinkOrSaysWhyItCannot) {
+    const fs::path file = m_Dir.File("table.txt");
+    std::ofstream(file) << "old";
+    fs::create_symlink(file, m_Dir.File("link.txt"));
+    fs::create_symlink("new.txt", m_Dir.File("dangling.txt"));
+    m_Window.m_Fields[0] = "77";
+    for (const char* name : {"link.txt", "dangling.txt"}) {
+        m_Window.m_Chosen = m_Dir.File(name).string();
+        m_Presenter.OnSave();
+        EXPECT_TRUE(fs::is_symlink(m_Dir.File(name))) << name;
+    }
+    EXPECT_THAT(ReadText(file), HasSubstr("\n1 77\n"));
+    EXPECT_THAT(ReadText(m_Dir.File("new.txt")), HasSubstr("\n1 77\n"));
+
+    m_Window.m_Chosen = m_Dir.File("no/such.txt").string();
     m_Presenter.OnSave();
     EXPECT_THAT(m_Timeline.back(),
-                StartsWith("box:Cannot save the table | " + (dir.Path() / "no").string()));
+                StartsWith("box:Cannot save the table | " + m_Dir.File("no").string()));
     EXPECT_THAT(m_Timeline.back(), HasSubstr("\nAn earlier file of that name is unchanged."));
 }
 
-// A loaded file fills the fields and sends nothing; what it left out stays unread, so a
-// write asks; a file with problems changes nothing and quotes at most five of them.
-TEST_F(Presenter, LoadFillsTheFieldsOrQuotesTheFilesProblems) {
-    const CScratchDir dir;
-    const fs::path file = dir.Path() / "table.txt";
-    EntryTexts table;
-    for (int entry = 1; entry <= 30; ++entry) table[entry - 1] = std::to_string(entry);
-    EntrySet left;
-    left.Add(31);
-    left.Add(32);
-    std::ofstream(file) << FormatTableFile(table, {}, left);
+// A file with problems changes no field and quotes at most five of them; a binary one, one.
+TEST_F(Presenter, ALoadThatFailsQuotesTheFilesProblems) {
+    const fs::path file = m_Dir.File("table.txt");
     m_Window.m_Chosen = file.string();
-    m_Presenter.OnLoad();
-    EXPECT_EQ(m_Window.m_Fields, ToFieldTexts(table));
-    m_Window.m_Answers = {MessageAnswer::No};
-    m_Presenter.OnWrite(m_Window.m_Fields);
-    EXPECT_THAT(Lines("box:"), ElementsAre(StartsWith("box:Entries 31 and 32 were not read")));
-    EXPECT_TRUE(Lines("tx:").empty());
-
+    m_Window.m_Fields[0] = "1";
+    const FieldTexts typed = m_Window.m_Fields;
     std::ofstream(file) << "1 12345\n2 12345\n3 12345\n4 12345\n5 12345\n6 12345\n7 12345\n";
     m_Presenter.OnLoad();
-    ASSERT_EQ(Lines("box:").size(), 2u);
-    const std::string detail = Detail(Lines("box:")[1]);
-    EXPECT_THAT(detail, StartsWith(file.string() + ":1: "));
-    EXPECT_THAT(detail, HasSubstr(":5: "));
-    EXPECT_THAT(detail, Not(HasSubstr(":6: ")));
-    EXPECT_THAT(detail, HasSubstr("\n... and 2 more\nNo field was changed. [OK]"));
     std::ofstream(file) << std::string("1 12\0\x01\x02", 7);
     m_Presenter.OnLoad();
-    const std::string binary = Lines("box:").at(2);
-    EXPECT_EQ(std::count(binary.begin(), binary.end(), '\n'), 1);
-    EXPECT_EQ(m_Window.m_Fields, ToFieldTexts(table));
+    const Timeline boxes = Lines("box:");
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_THAT(boxes[0], StartsWith("box:Cannot load the table | " + file.string() + ":1: "));
+    EXPECT_THAT(boxes[0], HasSubstr(":5: "));
+    EXPECT_THAT(boxes[0], Not(HasSubstr(":6: ")));
+    EXPECT_THAT(boxes[0], HasSubstr("\n... and 2 more\nNo field was changed. [OK]"));
+    EXPECT_EQ(std::count(boxes[1].begin(), boxes[1].end(), '\n'), 1);
+    EXPECT_EQ(m_Window.m_Fields, typed);
+}
+
+// Each field goes out as its Latin-1 bytes while the window is busy; a write that fails ends
+// the busy spell too, and says why.
+TEST_F(Presenter, WriteSendsTheFieldsWhileTheWindowIsBusy) {
+    OpenCom1();
+    FieldTexts fields;
+    fields[1] = "\xC3\xA9";       // é
+    fields[2] = "1\xEA\xB0\x80";  // 1 and 가, which no field would have taken
+    m_Presenter.OnWrite(fields);
+    EXPECT_EQ(m_Timeline.front(), "busy:on");
+    EXPECT_EQ(m_Timeline.back(), "busy:off");
+    EXPECT_EQ(m_Far.Take(4 * 8).substr(16), std::string("\x01\x30\x02"
+                                                        "000\xE9\x03\x01\x30\x03"
+                                                        "0001\x03",
+                                                        16));
+
+    m_Timeline.clear();
+    m_Presenter.OnSelectPort(kPortDisable);
+    m_Presenter.OnWrite(fields);
+    EXPECT_THAT(m_Timeline,
+                ElementsAre("busy:on", "lost:write begin", "status:Writing failed",
+                            "box:DERID Not Connected | No port is open; choose one in the port "
+                            "list. [OK]",
+                            "busy:off"));
+}
+
+// "DERID Not Connected" says which port gave no answer, or why no request went out, and asks
+// whether to read, or compare, again.
+TEST_F(Presenter, NoAnswerSaysWhyAndAsksWhetherToTryAgain) {
+    m_Window.m_Answer = MessageAnswer::No;
+    const auto unanswered = [this](void (CPanelPresenter::*action)()) {
+        m_Timeline.clear();
+        (m_Presenter.*action)();
+        ReplyTicks(CProtocolSession::kReplyTicks);
+        return Lines("box:");
+    };
+    EXPECT_THAT(unanswered(&CPanelPresenter::OnRead),
+                ElementsAre("box:DERID Not Connected | No port is open, so no request went "
+                            "out. Read again now? To choose a port first, answer No. [Yes/No]"));
+    OpenCom1();
+    EXPECT_THAT(unanswered(&CPanelPresenter::OnCompare),
+                ElementsAre("box:DERID Not Connected | No answer from COM1 (" + m_Far.SlavePath() +
+                            "). Check that the panel is switched on and its cable is plugged in. "
+                            "Compare again now? [Yes/No]"));
+    m_Dir.Map(2, "/nonexistent/keltrove-tty");
+    m_Presenter.OnSelectPort(2);
+    EXPECT_THAT(unanswered(&CPanelPresenter::OnRead),
+                ElementsAre("box:DERID Not Connected | COM2 is not open, so no request went out. "
+                            "Read again now? To choose COM2 in the port list again first, answer "
+                            "No. [Yes/No]"));
+}
+
+// A lost line closes the port, ends the read under way and says why; what the old watcher
+// reported before the port was chosen again is dropped, and holds back nothing of the new one.
+TEST_F(Presenter, ALostPortClosesAndItsLateReportsAreDropped) {
+    OpenCom1();
+    m_Presenter.LinkEvents().OnRxNotify(1);
+    m_Presenter.LinkEvents().OnLinkLost(1, "stale");
+    m_Presenter.LinkEvents().OnQueueFull(1, 100);
+    OpenCom1();
+    m_Presenter.LinkEvents().OnQueueFull(1, 5);
+    ASSERT_TRUE(DeliverUntilABox());
+    EXPECT_THAT(Lines("box:"),
+                ElementsAre("box:m_QueueRead FULL! | COM1: 5 received bytes were dropped since "
+                            "the last report, because the device sent faster than they could be "
+                            "taken. [OK]"));
+    m_Far.Send(Report(7, "0007"));
+    ASSERT_TRUE(DeliverUntil([&] { return m_Window.m_Fields[6] == "0007"; }));
+
+    m_Timeline.clear();
+    m_Presenter.OnRead();
+    m_Far.HangUp();
+    ASSERT_TRUE(DeliverUntilABox());
+    ASSERT_EQ(m_Timeline.size(), 3u);
+    EXPECT_EQ(m_Timeline[1], "status:Reading failed");
+    EXPECT_THAT(m_Timeline[2], StartsWith("box:Connection to COM1 lost | " + m_Far.SlavePath()));
+    EXPECT_THAT(m_Timeline[2], HasSubstr("\nPlug the device in again, then choose COM1 in the "
+                                         "port list. [OK]"));
+    EXPECT_FALSE(m_Presenter.Comm().IsOpen());
+    EXPECT_EQ(m_Dir.LockFiles(), 0);
 }
 
 // Compare reads the panel without touching the fields, marks each that differs with the
-// panel's value, and says how many; a field holding the panel's own value matches.
+// panel's value, and says how many; a field holding the panel's own value matches. The next
+// action clears the marks.
 TEST_F(Presenter, CompareMarksWhatDiffersUntilTheNextAction) {
     OpenCom1();
-    m_Presenter.OnRead();
     const auto held = [](int entry) { return entry == 6 ? "12  " : std::to_string(entry); };
-    Answer(Values(held));
-    ASSERT_TRUE(DeliverUntil([&] { return LastStatus() == "status:Reading is completed"; }));
+    for (int entry = 1; entry <= kEntryCount; ++entry) m_Window.m_Fields[entry - 1] = held(entry);
     m_Window.m_Fields[4] = "55";
-    m_Timeline.clear();
     m_Presenter.OnCompare();
-    Answer(Values([&](int entry) { return entry == 5 ? "9999" : std::string(held(entry)); }));
+    Answer([&](int entry) { return entry == 5 ? "9999" : held(entry); });
     ASSERT_TRUE(DeliverUntilABox());
     EXPECT_EQ(m_Window.m_Fields[4], "55");
+    EXPECT_THAT(Lines("font:"), ElementsAre());
     EXPECT_THAT(Lines("mark:"), ElementsAre("mark:5 differs Entry 5: the panel holds \"9999\""));
     EXPECT_THAT(Lines("box:"),
                 ElementsAre("box:1 entry differs from the panel: 5. | They have a red frame; the "

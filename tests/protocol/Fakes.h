@@ -89,14 +89,12 @@ public:
     void OnReadEnded(const ReadResult& result) override {
         m_Timeline.push_back(result.whole ? "ended:whole"
                                           : "ended:missing " + DescribeEntries(result.missing));
-        m_LastRead = result.values;
     }
 
     void Type(int entry, std::string text) { m_Fields[Index(entry)] = std::move(text); }
     const std::string& Field(int entry) const { return m_Fields[Index(entry)]; }
 
     EntryTexts m_Fields;
-    EntryTexts m_LastRead;
     std::set<int> m_Received;
     int m_Refreshes = 0;
     MessageAnswer m_Answer = MessageAnswer::Yes;

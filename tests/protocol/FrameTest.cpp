@@ -13,36 +13,19 @@ std::string Value(std::string_view text) {
     return std::string(v.begin(), v.end());
 }
 
-TEST(FrameAlignment, FillsMissingAndTrailingPositionsWithZerosOnTheLeft) {
+TEST(FrameAlignment, RightAlignsTheFirstFourBytesWithZerosOnTheLeft) {
     const std::pair<std::string, std::string> rows[] = {
-        {"", "0000"},     {"7", "0007"},   {"12", "0012"},   {"123", "0123"},
-        {"1234", "1234"}, {"1 ", "0001"},  {"12  ", "0012"}, {" 12", "0 12"},
-        {" 1", "00 1"},   {"1 2", "01 2"}, {"    ", "0000"}, {"A1", "00A1"},
+        {"", "0000"},     {"7", "0007"},    {"12", "0012"},    {"123", "0123"}, {"1234", "1234"},
+        {"1 ", "0001"},   {"12  ", "0012"}, {" 12", "0 12"},   {" 1", "00 1"},  {"1 2", "01 2"},
+        {"    ", "0000"}, {"A1", "00A1"},   {"12345", "1234"},
     };
     for (const auto& [text, expected] : rows) {
         EXPECT_EQ(Value(text), expected) << "text '" << text << "'";
     }
-}
-
-TEST(FrameAlignment, TakesOnlyTheFirstFourBytesAndKeepsAnyByteValue) {
-    EXPECT_EQ(Value("12345"), "1234");
+    // Any byte value is a value byte; a NUL does not end the text.
     EXPECT_EQ(Value(Bytes({0xFF, 0x01, 0x03, 0x7F})), Bytes({0xFF, 0x01, 0x03, 0x7F}));
-    // A NUL in the text is a value byte, not the end of the text.
     EXPECT_EQ(Value(Bytes({0, 0, 0, 0})), Bytes({0, 0, 0, 0}));
     EXPECT_EQ(Value(Bytes({'1', 0})), Bytes({'0', '0', '1', 0}));
-}
-
-TEST(FrameLayout, CommandFrameKeepsBytesTwoToSixOfThePreviousFrame) {
-    Frame frame = kInitialFrame;
-    SetCommandFrame(frame, Command::ReadRequest);
-    EXPECT_EQ(frame, (Frame{0x01, 0x40, 0x30, 0x30, 0x30, 0x30, 0x30, 0x03}));
-
-    SetEntryFrame(frame, Command::WriteEntry, 32, AlignValue("1234"));
-    EXPECT_EQ(frame, (Frame{0x01, 0x30, 0x20, 0x31, 0x32, 0x33, 0x34, 0x03}));
-    SetCommandFrame(frame, Command::WriteEnd);
-    EXPECT_EQ(frame, (Frame{0x01, 0x90, 0x20, 0x31, 0x32, 0x33, 0x34, 0x03}));
-    SetCommandFrame(frame, Command::WriteBegin);
-    EXPECT_EQ(frame, (Frame{0x01, 0x10, 0x20, 0x31, 0x32, 0x33, 0x34, 0x03}));
 }
 
 TEST(FrameLayout, OnlyStartEndAndReportCommandMakeAnEntryReport) {

@@ -68,8 +68,6 @@ TEST_F(Session, ReadRequestCarriesTheLastEntryFrameOfAWrite) {
     m_Timeline.clear();
     m_Session.OnRead();
     EXPECT_EQ(m_Timeline, (test::Timeline{"tx:01 40 20 31 32 33 34 03"}));
-    m_Session.SendTxFrame();  // the raw send repeats the frame unchanged
-    EXPECT_EQ(m_Timeline.back(), "tx:01 40 20 31 32 33 34 03");
 }
 
 TEST_F(Session, WriteSendsAllFramesInOrderWithItsPauses) {
@@ -226,8 +224,6 @@ TEST_F(Session, AfterAFailedReadWriteAsksBeforeSendingWhatTheReadLeftEmpty) {
     // Before anything was read, Save has the empty entries to name; Write does not ask.
     EXPECT_EQ(m_Session.NotFromPanelIn(m_View.m_Fields), EntrySet::All());
     EXPECT_TRUE(m_Session.UnreadIn(m_View.m_Fields).Empty());
-    EntrySet unread32;
-    unread32.Add(32);
     m_Session.OnRead();
     Receive(Answer(1, 11));
     m_Session.OnPortClosed();  // the line dropped at entry 12
@@ -257,11 +253,6 @@ TEST_F(Session, AfterAFailedReadWriteAsksBeforeSendingWhatTheReadLeftEmpty) {
     m_Timeline.clear();
     EXPECT_EQ(Write(), WriteOutcome::Completed);
     EXPECT_TRUE(Only("box:").empty());
-
-    // A table loaded with entries marked unread asks as the failed read did.
-    EntryTexts loaded;
-    m_Session.LoadEntryTexts(loaded, unread32);
-    EXPECT_EQ(m_Session.UnreadIn(m_View.m_Fields), unread32);
 }
 
 TEST_F(Session, ReportsArrivingWhileTheBoxIsUpAreShown) {
@@ -270,17 +261,6 @@ TEST_F(Session, ReportsArrivingWhileTheBoxIsUpAreShown) {
     ReplyTicks(5);
     EXPECT_EQ(m_View.Field(12), "1212");
     EXPECT_EQ(Count(kNoReplyBox), 1);
-}
-
-TEST_F(Session, TheGapTimerRunsOnlyWhileAFrameIsUnderWay) {
-    EXPECT_FALSE(m_Timers.m_bGap);
-    Receive(Report(3, "0003").substr(0, 3));
-    EXPECT_TRUE(m_Timers.m_bGap);
-    GapTicks(20);
-    EXPECT_FALSE(m_Timers.m_bGap);
-    Receive(Report(3, "0003"));  // the cut frame is gone; this one is whole
-    EXPECT_EQ(m_View.Field(3), "0003");
-    EXPECT_FALSE(m_Timers.m_bGap);
 }
 
 TEST_F(Session, AChangeOfPortDropsTheUnfinishedFrameAndTheQueuedBytes) {
@@ -306,16 +286,6 @@ TEST_F(Session, ADrainTakesOnlyWhatWaitedWhenItBegan) {
     m_Session.OnRxNotify();
     EXPECT_EQ(stored, 1);  // one take: the 256 bytes that waited
     EXPECT_EQ(m_Link.Waiting(), 256u);
-}
-
-TEST_F(Session, ACompareReadLeavesTheFieldsAndHandsBackThePanelsValues) {
-    m_View.Type(4, "typed");
-    m_Session.OnRead(ReadMode::Compare);
-    Receive(Answer(1, 32));
-    EXPECT_EQ(m_View.Field(4), "typed");
-    EXPECT_TRUE(m_View.m_Received.empty());
-    EXPECT_EQ(Last("ended:"), "ended:whole");
-    EXPECT_EQ(m_View.m_LastRead[3], "0004");
 }
 
 TEST_F(Session, EvaluateOnRequestNeverMixesAPartialFrameWithTheLastOne) {

@@ -89,22 +89,6 @@ TEST(TableFile, EveryProblemIsReportedWithItsLine) {
                                        "file; save it as UTF-8 and try again"});
 }
 
-TEST(TableFile, ATableSavedAfterAFailedReadLeavesOutWhatWasNotRead) {
-    EntryTexts table;
-    table[0] = "0101";
-    EntrySet unread = EntrySet::All();
-    unread.Remove(1);
-    const std::string text = FormatTableFile(table, {}, unread);
-    EXPECT_NE(text.find("\n# entries 2 to 32 were not read from the panel and are left out\n"),
-              std::string::npos);
-    EXPECT_EQ(text.find("\n2 "), std::string::npos);
-    const TableParse loaded = ParseTableFile(text, MissingEntries::Allow);
-    ASSERT_TRUE(loaded.table);
-    EXPECT_EQ(loaded.missing, unread);
-    EXPECT_EQ((*loaded.table)[0], "0101");
-    EXPECT_FALSE(ParseTableFile(text).table);  // a write needs all 32
-}
-
 TEST(TableDiff, ABackupOrATableOfShortValuesMatchesThePanel) {
     EntryTexts panel;
     panel.fill("0012");

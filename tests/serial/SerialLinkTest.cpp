@@ -329,7 +329,8 @@ TEST_F(PtyPair, WatcherThatCannotStartIsReportedAndNothingStaysOpen) {
 // (XON/XOFF), 0x03 (interrupt).
 const std::uint8_t kFrame[8] = {0x01, 0x30, 0x0A, 0x11, 0x13, 0x0D, 0x30, 0x03};
 
-// Written as is, nothing without a port, and a stalled line gives up at the time limit.
+// Written as is, nothing without a port or once the device has hung up, and a stalled line
+// gives up at the time limit.
 TEST_F(PtyPair, WriteHandsTheFrameToTheLineAsIsWithinItsTimeLimit) {
     EXPECT_EQ(m_Link.Write(kFrame, 8), 0u);
     ASSERT_EQ(m_Link.Open(m_strPath, 9600, kPortId), 1) << m_Link.LastError();
@@ -338,6 +339,8 @@ TEST_F(PtyPair, WriteHandsTheFrameToTheLineAsIsWithinItsTimeLimit) {
     ASSERT_EQ(::tcflow(m_nSlave, TCOOFF), 0);  // the line takes nothing
     EXPECT_EQ(m_Link.Write(kFrame, 8), 0u);
     ASSERT_EQ(::tcflow(m_nSlave, TCOON), 0);
+    CloseFar();
+    EXPECT_EQ(m_Link.Write(kFrame, 8), 0u);
     m_Link.Close();
     EXPECT_EQ(m_Link.Write(kFrame, 8), 0u);
 }

@@ -30,8 +30,6 @@ void CPortDir::Map(int com, const std::string& target) {
 CMainDlg::MessageHandler CMessageLog::Handler() {
     return [this](const PanelBox& box) {
         m_Texts.push_back(box.text);
-        m_Details.push_back(box.detail);
-        m_Buttons.push_back(box.buttons);
         return box.buttons == MessageButtons::YesNo ? m_Answer : MessageAnswer::Ok;
     };
 }

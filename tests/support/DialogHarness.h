@@ -50,14 +50,10 @@ class CMessageLog {
 public:
     CMainDlg::MessageHandler Handler();
     const std::vector<std::string>& Texts() const { return m_Texts; }
-    const std::vector<std::string>& Details() const { return m_Details; }
-    const std::vector<MessageButtons>& Buttons() const { return m_Buttons; }
     void Answer(MessageAnswer answer) { m_Answer = answer; }
 
 private:
     std::vector<std::string> m_Texts;
-    std::vector<std::string> m_Details;
-    std::vector<MessageButtons> m_Buttons;
     MessageAnswer m_Answer = MessageAnswer::Yes;
 };
 

@@ -3,17 +3,16 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <thread>
 
 #include "DeviceModel.h"
 #include "DeviceTable.h"
@@ -131,6 +130,9 @@ TEST_F(PortDir, SimulatorRefusesABadTableSafely) {
 // Started with its standard streams closed, the simulator must not log into its lock file
 // or onto the line.
 TEST_F(PortDir, SimulatorWithClosedStreamsKeepsTheLineClean) {
+    // The link appearing is the only sign that it is ready: its output is closed.
+    const int watch = ::inotify_init1(IN_CLOEXEC);
+    ASSERT_GE(::inotify_add_watch(watch, m_Dir.c_str(), IN_MOVED_TO | IN_CREATE), 0);
     const pid_t device = ::fork();
     if (device == 0) {
         for (int fd = 0; fd <= 2; ++fd) ::close(fd);
@@ -139,11 +141,12 @@ TEST_F(PortDir, SimulatorWithClosedStreamsKeepsTheLineClean) {
         ::_exit(127);
     }
     const std::string link = m_Dir + "/COM1";
-    const auto guard = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!fs::exists(link) && std::chrono::steady_clock::now() < guard) {
-        std::this_thread::sleep_for(
-            std::chrono::milliseconds(5));  // no other sign: stdout is closed
+    pollfd changed{watch, POLLIN, 0};
+    char events[4096];
+    while (!fs::exists(link) && ::poll(&changed, 1, 10'000) == 1) {
+        (void)::read(watch, events, sizeof events);
     }
+    ::close(watch);
     const int port = ::open(link.c_str(), O_RDWR | O_NOCTTY);
     ASSERT_GE(port, 0);
     const std::uint8_t request[8] = {0x01, 0x40, 0x30, 0x30, 0x30, 0x30, 0x30, 0x03};

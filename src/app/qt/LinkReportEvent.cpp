@@ -52,16 +52,16 @@ void MarkDelivered([[maybe_unused]] const QObject* receiver) {
 }  // namespace
 
 void PostLinkReport(QObject& window, LinkReport report) {
-    MarkPosting(&window);
-    QCoreApplication::postEvent(&window, new CLinkReportEvent(std::move(report)));
+    auto* event = new CLinkReportEvent(std::move(report));
+    MarkPosting(&window);  // after the event is made: its making is what must be seen
+    QCoreApplication::postEvent(&window, event);
 }
 
 const LinkReport* LinkReportIn(const QObject& window, const QEvent& event) {
     if (event.type() != WM_RX_NOTIFY && event.type() != ReportEventType()) return nullptr;
+    MarkDelivered(&window);  // before the first look inside the event
     const auto* report = dynamic_cast<const CLinkReportEvent*>(&event);
-    if (report == nullptr) return nullptr;
-    MarkDelivered(&window);
-    return &report->m_Report;
+    return report == nullptr ? nullptr : &report->m_Report;
 }
 
 }  // namespace keltrove
