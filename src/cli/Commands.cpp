@@ -72,7 +72,7 @@ std::string NeedsPortInName(const Request& request, const std::string& pattern,
            option + " panel-{port}.txt";
 }
 
-std::uint16_t PortId(const std::string& port, std::size_t index) {
+std::uint16_t PortTag(const std::string& port, std::size_t index) {
     const int number = ComNumber(port, kLastNamedComPort);
     return static_cast<std::uint16_t>(number != 0 ? number : 1000 + index);
 }
@@ -90,7 +90,7 @@ std::vector<JobResult> RunOnEveryPort(const Request& request, CStopRequest& stop
     std::vector<std::thread> threads;
     for (std::size_t i = 0; i < request.ports.size(); ++i) {
         threads.emplace_back([&, i] {
-            CPortJob job(request.ports[i], PortId(request.ports[i], i), stop, &console);
+            CPortJob job(request.ports[i], PortTag(request.ports[i], i), stop, &console);
             results[i] = work(job);
         });
     }

@@ -67,7 +67,7 @@ std::uint64_t CJobLoop::Dropped() const {
     return m_nDropped;
 }
 
-void CJobLoop::OnRxNotify(std::uint16_t /*portId*/) {
+void CJobLoop::OnRxNotify(std::uint16_t /*portTag*/) {
     {
         std::lock_guard lock(m_Mutex);
         m_bNotified = true;
@@ -75,12 +75,12 @@ void CJobLoop::OnRxNotify(std::uint16_t /*portId*/) {
     m_Changed.notify_one();
 }
 
-void CJobLoop::OnQueueFull(std::uint16_t /*portId*/, std::uint32_t droppedBytes) {
+void CJobLoop::OnQueueFull(std::uint16_t /*portTag*/, std::uint32_t droppedBytes) {
     std::lock_guard lock(m_Mutex);
     m_nDropped += droppedBytes;
 }
 
-void CJobLoop::OnLinkLost(std::uint16_t /*portId*/, std::string reason) {
+void CJobLoop::OnLinkLost(std::uint16_t /*portTag*/, std::string reason) {
     {
         std::lock_guard lock(m_Mutex);
         m_strLost = reason.empty() ? "the device went away" : std::move(reason);

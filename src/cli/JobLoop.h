@@ -46,9 +46,9 @@ public:
     std::uint64_t Dropped() const;
 
     // ILinkEvents, on the watcher's thread.
-    void OnRxNotify(std::uint16_t portId) override;
-    void OnQueueFull(std::uint16_t portId, std::uint32_t droppedBytes) override;
-    void OnLinkLost(std::uint16_t portId, std::string reason) override;
+    void OnRxNotify(std::uint16_t portTag) override;
+    void OnQueueFull(std::uint16_t portTag, std::uint32_t droppedBytes) override;
+    void OnLinkLost(std::uint16_t portTag, std::string reason) override;
 
     // ITickTimers and IPause, on the job's thread.
     void SetTicking(TickTimer timer, bool on) override;

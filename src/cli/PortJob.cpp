@@ -78,7 +78,7 @@ enum class ReadFor { Read, BeforeWrite, ReadBack };
 // One open port with its session, for the length of a job.
 class CConversation {
 public:
-    CConversation(const std::string& port, std::uint16_t portId, CStopRequest& stop,
+    CConversation(const std::string& port, std::uint16_t portTag, CStopRequest& stop,
                   IJobWatch* watch, JobResult& result)
         : m_Loop(stop),
           m_Link(&m_Loop),
@@ -88,7 +88,7 @@ public:
           m_Result(result),
           m_Stop(stop) {
         m_Session.SetTrace(&m_View);
-        if (m_Link.Open(port, kLineBaud, portId) == 0) {
+        if (m_Link.Open(port, kLineBaud, portTag) == 0) {
             result.code = kExitCannotOpen;
             // The reason names the port already when it is about the port's name.
             const std::string& why = m_Link.LastError();
@@ -203,13 +203,13 @@ private:
 
 }  // namespace
 
-CPortJob::CPortJob(std::string port, std::uint16_t portId, CStopRequest& stop, IJobWatch* watch)
-    : m_strPort(std::move(port)), m_wPortId(portId), m_Stop(stop), m_pWatch(watch) {}
+CPortJob::CPortJob(std::string port, std::uint16_t portTag, CStopRequest& stop, IJobWatch* watch)
+    : m_strPort(std::move(port)), m_wPortTag(portTag), m_Stop(stop), m_pWatch(watch) {}
 
 JobResult CPortJob::Read() {
     JobResult result;
     result.port = m_strPort;
-    CConversation conversation(m_strPort, m_wPortId, m_Stop, m_pWatch, result);
+    CConversation conversation(m_strPort, m_wPortTag, m_Stop, m_pWatch, result);
     EntryTexts panel;
     if (conversation.IsOpen() && conversation.ReadPanel(panel, ReadFor::Read)) {
         result.panel = panel;
@@ -220,7 +220,7 @@ JobResult CPortJob::Read() {
 JobResult CPortJob::Write(const EntryTexts& table, const WriteSteps& steps) {
     JobResult result;
     result.port = m_strPort;
-    CConversation conversation(m_strPort, m_wPortId, m_Stop, m_pWatch, result);
+    CConversation conversation(m_strPort, m_wPortTag, m_Stop, m_pWatch, result);
     if (!conversation.IsOpen()) return result;
     if (steps.save || steps.ifChanged) {
         EntryTexts before;

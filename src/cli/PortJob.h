@@ -58,8 +58,8 @@ public:
 
 class CPortJob {
 public:
-    // `portId` comes back with the watcher's reports; `watch` may be null.
-    CPortJob(std::string port, std::uint16_t portId, CStopRequest& stop, IJobWatch* watch);
+    // `portTag` comes back with the watcher's reports; `watch` may be null.
+    CPortJob(std::string port, std::uint16_t portTag, CStopRequest& stop, IJobWatch* watch);
 
     JobResult Read();
     JobResult Write(const EntryTexts& table, const WriteSteps& steps);
@@ -67,7 +67,7 @@ public:
 
 private:
     std::string m_strPort;
-    std::uint16_t m_wPortId;
+    std::uint16_t m_wPortTag;
     CStopRequest& m_Stop;
     IJobWatch* m_pWatch;
 };

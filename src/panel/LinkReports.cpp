@@ -13,19 +13,19 @@ void CLinkReports::PortClosed() {
     m_nDropped.store(0);
 }
 
-void CLinkReports::OnRxNotify(std::uint16_t portId) {
+void CLinkReports::OnRxNotify(std::uint16_t portTag) {
     if (m_bNotifyPending.exchange(true)) return;
-    m_Post({LinkReport::Kind::Notify, portId, m_nGeneration.load(), {}});
+    m_Post({LinkReport::Kind::Notify, portTag, m_nGeneration.load(), {}});
 }
 
-void CLinkReports::OnQueueFull(std::uint16_t portId, std::uint32_t droppedBytes) {
+void CLinkReports::OnQueueFull(std::uint16_t portTag, std::uint32_t droppedBytes) {
     m_nDropped.fetch_add(droppedBytes);
     if (m_bFullPending.exchange(true)) return;
-    m_Post({LinkReport::Kind::QueueFull, portId, m_nGeneration.load(), {}});
+    m_Post({LinkReport::Kind::QueueFull, portTag, m_nGeneration.load(), {}});
 }
 
-void CLinkReports::OnLinkLost(std::uint16_t portId, std::string reason) {
-    m_Post({LinkReport::Kind::Lost, portId, m_nGeneration.load(), std::move(reason)});
+void CLinkReports::OnLinkLost(std::uint16_t portTag, std::string reason) {
+    m_Post({LinkReport::Kind::Lost, portTag, m_nGeneration.load(), std::move(reason)});
 }
 
 void CLinkReports::Deliver(const LinkReport& report) {
@@ -39,12 +39,12 @@ void CLinkReports::Deliver(const LinkReport& report) {
             break;
         case LinkReport::Kind::QueueFull:
             m_bFullShowing = true;
-            m_Sink.OnQueueFull(report.portId, m_nDropped.exchange(0));
+            m_Sink.OnQueueFull(report.portTag, m_nDropped.exchange(0));
             m_bFullShowing = false;
             m_bFullPending.store(false);  // the box is closed: the next drop may report
             break;
         case LinkReport::Kind::Lost:
-            m_Sink.OnLinkLost(report.portId, report.reason);
+            m_Sink.OnLinkLost(report.portTag, report.reason);
             break;
     }
 }

@@ -27,7 +27,7 @@ namespace keltrove {
 struct LinkReport {
     enum class Kind { Notify, QueueFull, Lost };
     Kind kind = Kind::Notify;
-    std::uint16_t portId = 0;
+    std::uint16_t portTag = 0;
     unsigned generation = 0;  // PortClosed calls made before it was posted
     std::string reason;       // Lost: why the device is gone
 };
@@ -38,8 +38,8 @@ public:
     virtual ~ILinkReportSink() = default;
     virtual void OnRxNotify() = 0;
     // `droppedBytes` since the last report; the next report comes only after this returns.
-    virtual void OnQueueFull(std::uint16_t portId, std::uint64_t droppedBytes) = 0;
-    virtual void OnLinkLost(std::uint16_t portId, const std::string& reason) = 0;
+    virtual void OnQueueFull(std::uint16_t portTag, std::uint64_t droppedBytes) = 0;
+    virtual void OnLinkLost(std::uint16_t portTag, const std::string& reason) = 0;
 };
 
 class CLinkReports final : public ILinkEvents {
@@ -54,9 +54,9 @@ public:
     // A posted report has reached the window's thread.
     void Deliver(const LinkReport& report);
 
-    void OnRxNotify(std::uint16_t portId) override;
-    void OnQueueFull(std::uint16_t portId, std::uint32_t droppedBytes) override;
-    void OnLinkLost(std::uint16_t portId, std::string reason) override;
+    void OnRxNotify(std::uint16_t portTag) override;
+    void OnQueueFull(std::uint16_t portTag, std::uint32_t droppedBytes) override;
+    void OnLinkLost(std::uint16_t portTag, std::string reason) override;
 
 private:
     const PostHook m_Post;

@@ -140,13 +140,13 @@ void CPanelPresenter::OnTick(TickTimer timer) {
     }
 }
 
-void CPanelPresenter::OnLinkLost(std::uint16_t portId, const std::string& reason) {
+void CPanelPresenter::OnLinkLost(std::uint16_t portTag, const std::string& reason) {
     ClosePort();  // frees the device; choosing the port again reopens it
-    m_Window.Ask(LinkLostBox(portId, reason));
+    m_Window.Ask(LinkLostBox(portTag, reason));
 }
 
-void CPanelPresenter::OnQueueFull(std::uint16_t portId, std::uint64_t droppedBytes) {
-    m_Window.Ask(QueueFullBox(portId, droppedBytes));
+void CPanelPresenter::OnQueueFull(std::uint16_t portTag, std::uint64_t droppedBytes) {
+    m_Window.Ask(QueueFullBox(portTag, droppedBytes));
 }
 
 // ISessionView

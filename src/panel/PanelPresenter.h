@@ -75,8 +75,8 @@ public:
     void OnReadEnded(const ReadResult& result) override;
 
 private:
-    void OnQueueFull(std::uint16_t portId, std::uint64_t droppedBytes) override;
-    void OnLinkLost(std::uint16_t portId, const std::string& reason) override;
+    void OnQueueFull(std::uint16_t portTag, std::uint64_t droppedBytes) override;
+    void OnLinkLost(std::uint16_t portTag, const std::string& reason) override;
 
     void ClosePort();
     void ShowComparison(const ReadResult& result);

@@ -24,16 +24,16 @@ public:
 
     // Bytes may wait in the receive queue: sent once per wake-up of the watcher, after Read
     // found the port empty, even when nothing was stored; on Windows, a wait that ended
-    // without an event and brought nothing is not told. `portId` is Open's port ID.
-    virtual void OnRxNotify(std::uint16_t portId) = 0;
+    // without an event and brought nothing is not told. `portTag` is Open's port ID.
+    virtual void OnRxNotify(std::uint16_t portTag) = 0;
 
     // A received chunk of `droppedBytes` bytes was dropped whole for want of room in the
     // queue ("m_QueueRead FULL!"). Sent for every such chunk; a flooding device sends many.
-    virtual void OnQueueFull(std::uint16_t portId, std::uint32_t droppedBytes) = 0;
+    virtual void OnQueueFull(std::uint16_t portTag, std::uint32_t droppedBytes) = 0;
 
     // The device is gone (hung up, error, or failing reads): sent once, after which the
     // watcher has ended. The port stays open until Close; opening it again reconnects.
-    virtual void OnLinkLost(std::uint16_t portId, std::string reason) = 0;
+    virtual void OnLinkLost(std::uint16_t portTag, std::string reason) = 0;
 };
 
 }  // namespace keltrove

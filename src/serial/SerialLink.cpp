@@ -12,9 +12,9 @@ CSerialLink::~CSerialLink() {
     Close();
 }
 
-int CSerialLink::Open(const std::string& name, std::uint32_t baud, std::uint16_t portId) {
+int CSerialLink::Open(const std::string& name, std::uint32_t baud, std::uint16_t portTag) {
     Close();  // at most one port, and so one watcher, per object
-    m_wPortTag = portId;
+    m_wPortTag = portTag;
     m_strDevice = name;
     m_strDevicePath.clear();
     m_strLastError.clear();

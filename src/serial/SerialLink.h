@@ -38,8 +38,8 @@ public:
 
     // Opens `name` ("COM1".."COM8" or a device path, see ComNames.h) for this program
     // alone, sets it to raw 8N1 at `baud`, empties it and starts the watcher, which reports
-    // with `portId`. Returns 1 when open and watched, else 0 with the reason in LastError.
-    int Open(const std::string& name, std::uint32_t baud, std::uint16_t portId);
+    // with `portTag`. Returns 1 when open and watched, else 0 with the reason in LastError.
+    int Open(const std::string& name, std::uint32_t baud, std::uint16_t portTag);
 
     // Stops the watcher, returning after it has ended, discards pending bytes both ways,
     // restores the port's earlier settings and closes it. On a closed port it does nothing.

@@ -18,12 +18,12 @@ namespace {
 class CSink final : public ILinkReportSink {
 public:
     void OnRxNotify() override { m_Got.push_back("notify"); }
-    void OnQueueFull(std::uint16_t portId, std::uint64_t droppedBytes) override {
-        m_Got.push_back("full COM" + std::to_string(portId) + " " + std::to_string(droppedBytes));
+    void OnQueueFull(std::uint16_t portTag, std::uint64_t droppedBytes) override {
+        m_Got.push_back("full COM" + std::to_string(portTag) + " " + std::to_string(droppedBytes));
         if (m_WhileShown) std::exchange(m_WhileShown, nullptr)();  // the box's own loop
     }
-    void OnLinkLost(std::uint16_t portId, const std::string& reason) override {
-        m_Got.push_back("lost COM" + std::to_string(portId) + " " + reason);
+    void OnLinkLost(std::uint16_t portTag, const std::string& reason) override {
+        m_Got.push_back("lost COM" + std::to_string(portTag) + " " + reason);
     }
 
     std::vector<std::string> m_Got;

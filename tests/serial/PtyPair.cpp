@@ -17,23 +17,23 @@ void RecordingEvents::Record(const std::function<void(LinkRecords&)>& change) {
     m_Changed.notify_all();
 }
 
-void RecordingEvents::OnRxNotify(std::uint16_t portId) {
+void RecordingEvents::OnRxNotify(std::uint16_t portTag) {
     Record([&](LinkRecords& records) {
-        records.notified.push_back(portId);
+        records.notified.push_back(portTag);
         records.order += 'n';
     });
 }
 
-void RecordingEvents::OnQueueFull(std::uint16_t /*portId*/, std::uint32_t droppedBytes) {
+void RecordingEvents::OnQueueFull(std::uint16_t /*portTag*/, std::uint32_t droppedBytes) {
     Record([&](LinkRecords& records) {
         records.dropped.push_back(droppedBytes);
         records.order += 'f';
     });
 }
 
-void RecordingEvents::OnLinkLost(std::uint16_t portId, std::string reason) {
+void RecordingEvents::OnLinkLost(std::uint16_t portTag, std::string reason) {
     Record([&](LinkRecords& records) {
-        records.lost.emplace_back(portId, std::move(reason));
+        records.lost.emplace_back(portTag, std::move(reason));
         records.order += 'l';
     });
 }

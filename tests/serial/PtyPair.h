@@ -29,9 +29,9 @@ struct LinkRecords {
 
 class RecordingEvents final : public ILinkEvents {
 public:
-    void OnRxNotify(std::uint16_t portId) override;
-    void OnQueueFull(std::uint16_t portId, std::uint32_t droppedBytes) override;
-    void OnLinkLost(std::uint16_t portId, std::string reason) override;
+    void OnRxNotify(std::uint16_t portTag) override;
+    void OnQueueFull(std::uint16_t portTag, std::uint32_t droppedBytes) override;
+    void OnLinkLost(std::uint16_t portTag, std::string reason) override;
 
     LinkRecords Snapshot() const;
     // Waits until `done` holds for the records; false if it does not within 10 s, a deadline

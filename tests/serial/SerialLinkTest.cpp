@@ -22,7 +22,7 @@ namespace {
 
 using ::testing::HasSubstr;
 
-constexpr std::uint16_t kPortId = 3;
+constexpr std::uint16_t kPortTag = 3;
 
 int OpenFds() {
     return CountEntries("/proc/self/fd");
@@ -56,7 +56,7 @@ TEST_F(PtyPair, OpenMakesTheLineRaw8N1AndCloseRestoresTheOldSettings) {
     ASSERT_EQ(::tcsetattr(m_nSlave, TCSANOW, &cooked), 0);
     const termios before = SlaveSettings();
 
-    ASSERT_EQ(m_Link.Open(m_strPath, 9600, kPortId), 1) << m_Link.LastError();
+    ASSERT_EQ(m_Link.Open(m_strPath, 9600, kPortTag), 1) << m_Link.LastError();
     const termios open = SlaveSettings();
     EXPECT_EQ(cfgetispeed(&open), B9600);
     EXPECT_EQ(cfgetospeed(&open), B9600);
@@ -95,7 +95,7 @@ TEST_F(PtyPair, MissingDeviceAndNonTerminalAreRefusedWithTheReasonAndLeaveNothin
         {path, std::string(path) + " is not a serial port: it is a plain file"},
     };
     for (const auto& [device, reason] : cases) {
-        EXPECT_EQ(m_Link.Open(device, 9600, kPortId), 0);
+        EXPECT_EQ(m_Link.Open(device, 9600, kPortTag), 0);
         EXPECT_EQ(m_Link.LastError(), reason);
         EXPECT_FALSE(m_Link.IsOpen());
         EXPECT_FALSE(m_Link.IsWatching());
@@ -105,7 +105,7 @@ TEST_F(PtyPair, MissingDeviceAndNonTerminalAreRefusedWithTheReasonAndLeaveNothin
 }
 
 TEST_F(PtyPair, PortHeldByAnotherOpenIsRefusedUntilThatOneCloses) {
-    ASSERT_EQ(m_Link.Open(m_strPath, 9600, kPortId), 1) << m_Link.LastError();
+    ASSERT_EQ(m_Link.Open(m_strPath, 9600, kPortTag), 1) << m_Link.LastError();
     EXPECT_EQ(LockFiles(), std::vector<std::string>{CUucpLock::FileName(m_strPath)});
     CSerialLink other;
     const int fds = OpenFds();
@@ -148,12 +148,12 @@ TEST_F(PtyPair, ALockFileOfALiveProgramRefusesThePortAndAStaleOneIsTakenOver) {
     ::close(ready[0]);
     ::close(ready[1]);
 
-    EXPECT_EQ(m_Link.Open(m_strPath, 9600, kPortId), 0);
+    EXPECT_EQ(m_Link.Open(m_strPath, 9600, kPortTag), 0);
     EXPECT_EQ(m_Link.LastError(), m_strPath + " is in use by serial_tests (pid " +
                                       std::to_string(holder) + "); close it there first");
     ::kill(holder, SIGKILL);
     ::waitpid(holder, nullptr, 0);
-    ASSERT_EQ(m_Link.Open(m_strPath, 9600, kPortId), 1) << m_Link.LastError();
+    ASSERT_EQ(m_Link.Open(m_strPath, 9600, kPortTag), 1) << m_Link.LastError();
     std::ifstream taken(lock);
     long pid = 0;
     taken >> pid;
@@ -170,7 +170,7 @@ TEST_F(PtyPair, PermissionDeniedSaysWhatWouldHelp) {
             std::string reason = "could not become nobody";
             if (::geteuid() != 0 || (::setgid(65534) == 0 && ::setuid(65534) == 0)) {
                 CSerialLink link;
-                reason = link.Open(m_strPath, 9600, kPortId) == 1 ? "opened" : link.LastError();
+                reason = link.Open(m_strPath, 9600, kPortTag) == 1 ? "opened" : link.LastError();
             }
             (void)::write(out[1], reason.data(), reason.size());
             ::_exit(0);
@@ -196,7 +196,7 @@ TEST_F(PtyPair, PermissionDeniedSaysWhatWouldHelp) {
 // Small bursts are notified once each, after the whole burst is in; blocks larger than a
 // chunk arrive in order across the queue's wrap, and nothing is dropped.
 TEST_F(PtyPair, BytesReachTheQueueInOrderWithOneNotificationPerWakeUp) {
-    ASSERT_EQ(m_Link.Open(m_strPath, 9600, kPortId), 1) << m_Link.LastError();
+    ASSERT_EQ(m_Link.Open(m_strPath, 9600, kPortTag), 1) << m_Link.LastError();
     constexpr std::size_t kBursts = 20;
     for (std::size_t burst = 0; burst < kBursts; ++burst) {
         const std::vector<std::uint8_t> bytes = Bytes(burst * 20, 20);
@@ -204,7 +204,7 @@ TEST_F(PtyPair, BytesReachTheQueueInOrderWithOneNotificationPerWakeUp) {
         ASSERT_TRUE(m_Events.WaitForNotifications(burst + 1));
         EXPECT_EQ(TakeAll(), bytes);
     }
-    EXPECT_EQ(m_Events.Snapshot().notified, std::vector<std::uint16_t>(kBursts, kPortId));
+    EXPECT_EQ(m_Events.Snapshot().notified, std::vector<std::uint16_t>(kBursts, kPortTag));
 
     constexpr std::size_t kBlock = 3000;  // more than one 2048-byte chunk
     std::vector<std::uint8_t> received;
@@ -224,7 +224,7 @@ TEST_F(PtyPair, BytesReachTheQueueInOrderWithOneNotificationPerWakeUp) {
 }
 
 TEST_F(PtyPair, ChunkThatDoesNotFitIsDroppedWholeAndReported) {
-    ASSERT_EQ(m_Link.Open(m_strPath, 9600, kPortId), 1) << m_Link.LastError();
+    ASSERT_EQ(m_Link.Open(m_strPath, 9600, kPortTag), 1) << m_Link.LastError();
     const auto holding = [this](std::size_t count) {
         return m_Events.WaitFor(
             [&](const LinkRecords&) { return m_Link.ReceivedCount() == count; });
@@ -251,9 +251,9 @@ TEST_F(PtyPair, ChunkThatDoesNotFitIsDroppedWholeAndReported) {
 TEST_F(PtyPair, OpenAndCloseLeaveOneWatcherAtMostAndNothingBehind) {
     const int fds = OpenFds();
     const int threads = Threads();
-    ASSERT_EQ(m_Link.Open(m_strPath, 9600, kPortId), 1) << m_Link.LastError();
+    ASSERT_EQ(m_Link.Open(m_strPath, 9600, kPortTag), 1) << m_Link.LastError();
     // Without the Close inside Open, the port's own lock would refuse this.
-    ASSERT_EQ(m_Link.Open(m_strPath, 9600, kPortId), 1) << m_Link.LastError();
+    ASSERT_EQ(m_Link.Open(m_strPath, 9600, kPortTag), 1) << m_Link.LastError();
     EXPECT_TRUE(m_Link.IsWatching());
     EXPECT_EQ(SettledCount(Threads, threads + 1), threads + 1);
     WriteFar({0x01});
@@ -266,7 +266,7 @@ TEST_F(PtyPair, OpenAndCloseLeaveOneWatcherAtMostAndNothingBehind) {
     EXPECT_EQ(m_Events.Snapshot().order, "n") << "waking the watcher to end it reports nothing";
 
     for (int cycle = 0; cycle < 1000; ++cycle) {
-        ASSERT_EQ(m_Link.Open(m_strPath, 9600, kPortId), 1) << m_Link.LastError();
+        ASSERT_EQ(m_Link.Open(m_strPath, 9600, kPortTag), 1) << m_Link.LastError();
         m_Link.Close();
     }
     EXPECT_EQ(OpenFds(), fds);
@@ -275,7 +275,7 @@ TEST_F(PtyPair, OpenAndCloseLeaveOneWatcherAtMostAndNothingBehind) {
 
 TEST_F(PtyPair, FarEndClosingMidStreamEndsTheWatcherWithOneLostReport) {
     const int threads = Threads();
-    ASSERT_EQ(m_Link.Open(m_strPath, 9600, kPortId), 1) << m_Link.LastError();
+    ASSERT_EQ(m_Link.Open(m_strPath, 9600, kPortTag), 1) << m_Link.LastError();
     WriteFar(Bytes(0, 1000));
     CloseFar();
 
@@ -287,7 +287,7 @@ TEST_F(PtyPair, FarEndClosingMidStreamEndsTheWatcherWithOneLostReport) {
 
     const LinkRecords records = m_Events.Snapshot();
     ASSERT_EQ(records.lost.size(), 1u);
-    EXPECT_EQ(records.lost[0].first, kPortId);
+    EXPECT_EQ(records.lost[0].first, kPortTag);
     EXPECT_THAT(records.lost[0].second, HasSubstr(m_strPath + ": "));
     EXPECT_EQ(records.order.back(), 'l') << "nothing after the lost report";
     const std::vector<std::uint8_t> received = TakeAll();
@@ -311,7 +311,7 @@ TEST_F(PtyPair, WatcherThatCannotStartIsReportedAndNothingStaysOpen) {
     rlimit tight = saved;
     tight.rlim_cur = static_cast<rlim_t>(lowestFree) + 1;
     ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
-    const int opened = m_Link.Open(m_strPath, 9600, kPortId);
+    const int opened = m_Link.Open(m_strPath, 9600, kPortTag);
     ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &saved), 0);
 
     EXPECT_EQ(opened, 0);
@@ -333,7 +333,7 @@ const std::uint8_t kFrame[8] = {0x01, 0x30, 0x0A, 0x11, 0x13, 0x0D, 0x30, 0x03};
 // gives up at the time limit.
 TEST_F(PtyPair, WriteHandsTheFrameToTheLineAsIsWithinItsTimeLimit) {
     EXPECT_EQ(m_Link.Write(kFrame, 8), 0u);
-    ASSERT_EQ(m_Link.Open(m_strPath, 9600, kPortId), 1) << m_Link.LastError();
+    ASSERT_EQ(m_Link.Open(m_strPath, 9600, kPortTag), 1) << m_Link.LastError();
     EXPECT_EQ(m_Link.Write(kFrame, 8), 8u);
     EXPECT_EQ(ReadFar(8), std::vector<std::uint8_t>(kFrame, kFrame + 8));
     ASSERT_EQ(::tcflow(m_nSlave, TCOOFF), 0);  // the line takes nothing

@@ -162,7 +162,7 @@ INT_PTR CALLBACK CMainDlg::DialogProc(HWND hWnd, UINT message, WPARAM wParam, LP
 void CMainDlg::PostReport(LinkReport report) {
     const HWND target = g_hDlgWnd;
     if (report.kind == LinkReport::Kind::Notify) {
-        ::PostMessageW(target, WM_RX_NOTIFY, report.portId,
+        ::PostMessageW(target, WM_RX_NOTIFY, report.portTag,
                        static_cast<LPARAM>(report.generation) + 1);
         return;
     }
