@@ -8,8 +8,10 @@
 
 namespace keltrove::cli {
 
-CJobLoop::CJobLoop(CStopRequest& stop)
-    : m_Stop(stop), m_StopHandle(stop.OnRequest([this] { Wake(); })) {}
+CJobLoop::CJobLoop(CStopRequest& stop) : m_Stop(stop) {
+    // Only once every member exists: from here on a stop request may wake us, on its thread.
+    m_StopHandle = stop.OnRequest([this] { Wake(); });
+}
 
 CJobLoop::~CJobLoop() {
     // First, while the mutex that Wake takes still exists: a stop request may be waking us.
