@@ -48,9 +48,17 @@ public:
     }
     void OnReadEnded(const ReadResult& result) override {
         m_ReadEnded = true;
+        m_How = result.how;
         m_bWhole = result.whole;
         m_Missing = result.missing;
         m_Values = result.values;
+        m_nHeard = result.heardBytes;
+        m_Differences = result.differences;
+    }
+    // The last read as the session reported it, its values aside.
+    ReadResult LastRead() const {
+        return {ReadMode::ReadBack, m_How,    m_bWhole,      m_Missing,
+                m_Values,           m_nHeard, m_Differences, m_Differences.empty() && m_bWhole};
     }
     void OnWire(WireEvent event, std::span<const std::uint8_t> bytes) override {
         if (event == WireEvent::Sent) ++m_nSent;
@@ -62,9 +70,12 @@ public:
     void StartRead() { m_ReadEnded = false; }
 
     bool m_ReadEnded = false;
+    ReadEnd m_How = ReadEnd::NoReply;
     bool m_bWhole = false;
     EntrySet m_Missing;
     EntryTexts m_Values;
+    std::size_t m_nHeard = 0;
+    std::vector<EntryDifference> m_Differences;
     int m_nSent = 0;
 
 private:
@@ -73,7 +84,7 @@ private:
 };
 
 // Why a read is made, which decides what its failure means.
-enum class ReadFor { Read, BeforeWrite, ReadBack };
+enum class ReadFor { Read, BeforeWrite };
 
 // One open port with its session, for the length of a job.
 class CConversation {
@@ -113,60 +124,72 @@ public:
         m_Session.OnRead(ReadMode::Fill);
         const CJobLoop::End end = m_Loop.Run(m_Session, [&] { return m_View.m_ReadEnded; });
         if (end == CJobLoop::End::Stopped) {
-            return Stopped(why == ReadFor::ReadBack
-                               ? "stopped after the table was sent, before the read-back "
-                                 "confirmed it; verify to see what the panel holds"
-                           : why == ReadFor::BeforeWrite ? "stopped before anything was written"
-                                                         : "stopped before the read was done");
+            return Stopped(why == ReadFor::BeforeWrite ? "stopped before anything was written"
+                                                       : "stopped before the read was done");
         }
-        std::string failed;  // what went wrong, to be put in context
-        std::string advice;
+        if (end != CJobLoop::End::Lost && m_View.m_bWhole) {
+            panel = m_View.m_Values;
+            return true;
+        }
+        const auto [failed, advice] = WhatWentWrong(end);
+        const std::string then = advice.empty() ? "" : advice + ", then ";
+        if (why == ReadFor::Read) return Fail(kExitDevice, failed + "; " + then + "read again");
+        return Fail(kExitDevice, "the read before the write failed: " + failed +
+                                     ", so nothing was written; " + then + "write again");
+    }
+
+    // Writes `table`, then, when `confirm`, reads it back until the read-back ends. True
+    // when all its frames went out (and the read-back shows the panel holds it); false with
+    // the result's error set otherwise.
+    bool WriteAndConfirm(const EntryTexts& table, bool confirm) {
+        m_View.StartRead();
+        if (!WriteTable(table, confirm ? WriteCheck::ReadBack : WriteCheck::None)) return false;
+        if (!confirm) return true;
+        const CJobLoop::End end = m_Loop.Run(m_Session, [&] { return m_View.m_ReadEnded; });
+        if (end == CJobLoop::End::Stopped) {
+            return Stopped(
+                "stopped after the table was sent, before the read-back confirmed it; verify "
+                "to see what the panel holds");
+        }
+        if (end != CJobLoop::End::Lost && m_View.m_bWhole) {
+            m_Result.panel = m_View.m_Values;
+            m_Result.differences = m_View.m_Differences;
+            m_Result.confirmed = m_Result.differences.empty();
+            if (!m_Result.confirmed) m_Result.code = kExitDifferent;
+            return m_Result.confirmed;
+        }
+        const auto [failed, advice] = WhatWentWrong(end);
+        return Fail(kExitDevice,
+                    "the table was sent, but " +
+                        (end == CJobLoop::End::Lost ? "the read-back failed: " + failed
+                                                    : ReadBackFailure(m_View.LastRead())) +
+                        ", so nothing confirms that the panel took it; " +
+                        (advice.empty() ? "" : advice + ", then ") + "verify");
+    }
+
+private:
+    // How the last read failed, and what to do about it first (may be empty).
+    std::pair<std::string, std::string> WhatWentWrong(CJobLoop::End end) {
         if (end == CJobLoop::End::Lost) {
             m_Link.Close();
             m_Session.OnPortClosed();
-            failed = "the line was lost (" + m_Loop.LostReason() + ")";
-            advice = "plug the device in again";
-        } else if (m_View.m_bWhole) {
-            panel = m_View.m_Values;
-            return true;
-        } else if (m_View.m_Missing == EntrySet::All()) {
-            failed = "no answer (" + std::string(kMsgNotConnected) + ")";
-            advice = kCheckThePanel;
-        } else {
-            failed = "the answer stopped short (entries not received: " +
-                     DescribeEntries(m_View.m_Missing) + ")";
+            return {"the line was lost (" + m_Loop.LostReason() + ")", "plug the device in again"};
         }
-        // What to do: the advice for the failure, then `step`.
-        const auto then = [&](const std::string& step) {
-            return advice.empty() ? step : advice + ", then " + step;
-        };
-        switch (why) {
-            case ReadFor::Read:
-                return Fail(kExitDevice, failed + "; " + then("read again"));
-            case ReadFor::BeforeWrite:
-                return Fail(kExitDevice, "the read before the write failed: " + failed +
-                                             ", so nothing was written; " + then("write again"));
-            case ReadFor::ReadBack:
-                if (m_View.m_Missing == EntrySet::All() && end != CJobLoop::End::Lost) {
-                    return Fail(kExitDevice,
-                                "the table was sent, but the panel did not answer the "
-                                "read-back, so nothing confirms that it took it; " +
-                                    std::string(kCheckThePanel) + ", then verify");
-                }
-                return Fail(kExitDevice, "the table was sent, but the read-back failed: " + failed +
-                                             ", so nothing confirms that the panel "
-                                             "took it; " +
-                                             then("verify"));
+        if (m_View.m_How == ReadEnd::NoReply) {
+            return {NoReportText(m_View.m_nHeard) + " (" + std::string(kMsgNotConnected) + ")",
+                    std::string(kCheckThePanel)};
         }
-        return false;
+        return {"the answer stopped short (entries not received: " +
+                    DescribeEntries(m_View.m_Missing) + ")",
+                {}};
     }
 
-    bool WriteTable(const EntryTexts& table) {
+    bool WriteTable(const EntryTexts& table, WriteCheck check) {
         const int before = m_View.m_nSent;
-        const WriteOutcome outcome = m_Session.OnWrite(table);
+        const WriteOutcome outcome = m_Session.OnWrite(table, check);
         const int sent = m_View.m_nSent - before;  // begin, entries, end
         m_Result.entriesSent = std::clamp(sent - 1, 0, kEntryCount);
-        if (outcome == WriteOutcome::Completed) {
+        if (outcome == WriteOutcome::Completed || outcome == WriteOutcome::ReadingBack) {
             m_Result.sent = true;
             return true;
         }
@@ -184,7 +207,6 @@ public:
                                      "); read the panel to see what it holds, then write again");
     }
 
-private:
     bool Fail(int code, const std::string& why) {
         m_Result.code = code;
         m_Result.error = PortAndDevice(m_Result.port, m_Result.device) + ": " + why;
@@ -240,13 +262,7 @@ JobResult CPortJob::Write(const EntryTexts& table, const WriteSteps& steps) {
             return result;
         }
     }
-    if (!conversation.WriteTable(table) || !steps.confirm) return result;
-    EntryTexts after;
-    if (!conversation.ReadPanel(after, ReadFor::ReadBack)) return result;
-    result.panel = after;
-    result.differences = DiffWithPanel(after, table);
-    result.confirmed = result.differences.empty();
-    if (!result.confirmed) result.code = kExitDifferent;
+    conversation.WriteAndConfirm(table, steps.confirm);
     return result;
 }
 

@@ -13,6 +13,7 @@
 
 #include "EntryTable.h"
 #include "Frame.h"
+#include "TableDiff.h"
 
 namespace keltrove {
 
@@ -47,18 +48,34 @@ struct SessionMessage {
     std::string text;
     MessageButtons buttons;
     MessageAnswer defaultAnswer = MessageAnswer::Yes;  // what Enter gives in a Yes/No box
+    std::string why;      // NoReply: what came instead of a report, as a clause
+    int entriesSent = 0;  // WriteNotTaken: the entry frames that went out before it
 };
 
 // Fill: the reports become the entry texts, and so the fields. Compare: the fields stay as
-// they are; the read's values only go to OnReadEnded.
-enum class ReadMode { Fill, Compare };
+// they are; the read's values only go to OnReadEnded. ReadBack: the read that confirms a
+// write; it shows nothing of its own, not even "Reading....".
+enum class ReadMode { Fill, Compare, ReadBack };
+
+enum class ReadEnd {
+    Whole,       // every entry 1..32 arrived
+    Incomplete,  // the answer stopped short, or a report was damaged
+    NoReply,     // no report came within the first-report limit
+    PortGone,    // the port was closed or lost
+};
 
 // How a read ended.
 struct ReadResult {
     ReadMode mode = ReadMode::Fill;
-    bool whole = false;        // every entry 1..32 arrived
-    EntrySet missing;          // the entries that did not
-    const EntryTexts& values;  // the values that came, as the device sent them
+    ReadEnd how = ReadEnd::NoReply;
+    bool whole = false;          // every entry 1..32 arrived
+    EntrySet missing;            // the entries that did not
+    const EntryTexts& values;    // the values that came, as the device sent them
+    std::size_t heardBytes = 0;  // bytes that came after the request, reports or not
+    // ReadBack: the entries where the panel holds other than the write sent; and whether
+    // the panel holds the table, which only a whole read-back without them shows.
+    std::vector<EntryDifference> differences;
+    bool confirmed = false;
 };
 
 // The front end: the 32 fields, the status line and the boxes.
@@ -81,6 +98,9 @@ public:
 enum class TickTimer { Reply, Gap };
 inline constexpr std::chrono::milliseconds kReplyTickPeriod{50};
 inline constexpr std::chrono::milliseconds kGapTickPeriod{10};
+// How soon a read's first report must come: 5 reply ticks, so 0.20 to 0.25 s after the
+// request, as the first tick may come at any moment of its period.
+inline constexpr std::chrono::milliseconds kFirstReportLimit = 5 * kReplyTickPeriod;
 
 class ITickTimers {
 public:

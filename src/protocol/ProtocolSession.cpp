@@ -33,6 +33,7 @@ void CProtocolSession::OnRxNotify() {
         const std::size_t count = m_Link.TakeReceived(chunk.data(), std::min(budget, chunk.size()));
         if (count == 0) break;
         budget -= count;
+        if (m_Read) m_Read->heard += count;
         for (std::size_t i = 0; i < count; ++i) refresh = HandleByte(chunk[i]) || refresh;
     }
     FlushNoise();
@@ -84,8 +85,12 @@ bool CProtocolSession::Evaluate() {
 
 bool CProtocolSession::TakeReport(const Frame& frame) {
     m_NoReplyTicks.Stop();
-    m_View.ShowStatus(SessionStatus::Reading);
-    const bool fills = !m_Read || m_Read->mode == ReadMode::Fill;
+    // Once a read has been made, a report outside one answers nothing the user asked: it
+    // must not overwrite the fields, nor say "Reading...." after the read has ended.
+    if (!m_Read && m_bReadMade) return false;
+    const ReadMode mode = m_Read ? m_Read->mode : ReadMode::Fill;
+    if (mode != ReadMode::ReadBack) m_View.ShowStatus(SessionStatus::Reading);
+    const bool fills = mode == ReadMode::Fill;
     const int entry = EntryOf(frame);
     bool fresh = false;  // a read under way gets an entry it did not have
     if (IsEntryNumber(entry)) {
@@ -112,8 +117,7 @@ bool CProtocolSession::TakeReport(const Frame& frame) {
             m_ReportGapTicks.Arm(kReportGapTicks);
         }
     } else if (IsEntryNumber(entry)) {
-        // Outside a read nothing can fail, but a whole table still says so: a device answers
-        // each of two requests sent back to back.
+        // Before any read a device may send its table unasked; a whole one says so.
         m_Unasked.Add(entry);
         if (entry == kEntryCount) {
             if (m_Unasked == EntrySet::All()) m_View.ShowStatus(SessionStatus::ReadDone);
@@ -141,14 +145,34 @@ void CProtocolSession::FinishEndedRead() {
     if (!m_Ended) return;
     const auto [read, how] = std::move(*m_Ended);
     m_Ended.reset();
-    const bool whole = how == ReadEnd::Whole;
-    const EntrySet missing = EntrySet::All().Without(read.received);
-    m_View.ShowStatus(whole ? SessionStatus::ReadDone : SessionStatus::ReadFailed);
-    if (how == ReadEnd::Incomplete) m_View.ShowMessage(EntriesNotReceivedMessage(missing));
-    const bool again =
-        how == ReadEnd::NoReply && m_View.ShowMessage(NoReplyMessage()) == MessageAnswer::Yes;
-    m_View.OnReadEnded({read.mode, whole, missing, read.values});
-    if (again) OnRead(read.mode);  // exactly what Read (or Compare) would have sent
+    ReadResult result{read.mode,
+                      how,
+                      how == ReadEnd::Whole,
+                      EntrySet::All().Without(read.received),
+                      read.values,
+                      read.heard,
+                      {},
+                      false};
+    if (read.mode == ReadMode::ReadBack) {
+        FinishReadBack(result);
+        return;
+    }
+    m_View.ShowStatus(result.whole ? SessionStatus::ReadDone : SessionStatus::ReadFailed);
+    if (how == ReadEnd::Incomplete) m_View.ShowMessage(EntriesNotReceivedMessage(result.missing));
+    const bool again = how == ReadEnd::NoReply &&
+                       m_View.ShowMessage(NoReplyMessage(read.heard)) == MessageAnswer::Yes;
+    // Exactly what Read (or Compare) would have sent; before OnReadEnded, so that the front
+    // end sees a read under way again.
+    if (again) OnRead(read.mode);
+    m_View.OnReadEnded(result);
+}
+
+// The write is done only when the panel gives back what it was sent.
+void CProtocolSession::FinishReadBack(ReadResult& result) {
+    if (result.whole) result.differences = DiffWithPanel(result.values, m_Written);
+    result.confirmed = result.whole && result.differences.empty();
+    m_View.ShowStatus(result.confirmed ? SessionStatus::WriteDone : SessionStatus::WriteFailed);
+    m_View.OnReadEnded(result);  // which says why, when it failed
 }
 
 std::uint32_t CProtocolSession::SendTxFrame() {
@@ -163,8 +187,13 @@ bool CProtocolSession::Send() {
 }
 
 void CProtocolSession::OnRead(ReadMode mode) {
+    RequestTable(mode);
+}
+
+void CProtocolSession::RequestTable(ReadMode mode) {
     SetCommandFrame(m_TxFrame, Command::ReadRequest);
     SendTxFrame();  // a lost request shows as the watchdog's message
+    m_bReadMade = true;
     m_Read.emplace();
     m_Read->mode = mode;
     if (mode == ReadMode::Fill) {
@@ -175,15 +204,16 @@ void CProtocolSession::OnRead(ReadMode mode) {
     SyncTicks();
 }
 
-WriteOutcome CProtocolSession::OnWrite(const EntryTexts& texts) {
+WriteOutcome CProtocolSession::OnWrite(const EntryTexts& texts, WriteCheck check) {
     if (const EntrySet unread = UnreadIn(texts); !unread.Empty()) {
         SyncTicks();
         if (m_View.ShowMessage(ConfirmUnreadWriteMessage(unread)) != MessageAnswer::Yes) {
             return WriteOutcome::Declined;
         }
     }
+    int sent = 0;  // entry frames that went out
     SetCommandFrame(m_TxFrame, Command::WriteBegin);
-    if (!Send()) return FailWrite();
+    if (!Send()) return FailWrite(sent);
     m_Pause.Pause(kWritePause);
     m_View.ShowStatus(SessionStatus::Writing);
     for (int entry = 1; entry <= kEntryCount; ++entry) {
@@ -191,22 +221,32 @@ WriteOutcome CProtocolSession::OnWrite(const EntryTexts& texts) {
         m_EntryText[Index(entry)] = text;  // kept as given, not aligned
         SetEntryFrame(m_TxFrame, Command::WriteEntry, static_cast<std::uint8_t>(entry),
                       AlignValue(text));
-        if (!Send()) return FailWrite();
+        if (!Send()) return FailWrite(sent);
+        ++sent;
         m_Pause.Pause(kWritePause);
     }
-    m_Pause.Pause(kWritePause);  // the device gets 200 ms between the last entry and the end
+    m_Pause.Pause(kQuietPause - kWritePause);  // the device gets kQuietPause before the end
     SetCommandFrame(m_TxFrame, Command::WriteEnd);
-    if (!Send()) return FailWrite();
-    m_View.ShowStatus(SessionStatus::WriteDone);
+    if (!Send()) return FailWrite(sent);
     m_bFilled = true;
     m_Unread = EntrySet();  // the panel now holds what was written
-    return WriteOutcome::Completed;
+    m_Written = texts;
+    if (check == WriteCheck::None) {
+        m_View.ShowStatus(SessionStatus::WriteDone);
+        return WriteOutcome::Completed;
+    }
+    // What came during the write (a panel echoing its frames, the tail of an earlier answer)
+    // answers nothing: only what follows the request may confirm the write.
+    m_Pause.Pause(kQuietPause);
+    DropReceived();
+    RequestTable(ReadMode::ReadBack);
+    return WriteOutcome::ReadingBack;
 }
 
-WriteOutcome CProtocolSession::FailWrite() {
+WriteOutcome CProtocolSession::FailWrite(int entriesSent) {
     m_View.ShowStatus(SessionStatus::WriteFailed);
     SyncTicks();
-    m_View.ShowMessage(WriteNotTakenMessage());
+    m_View.ShowMessage(WriteNotTakenMessage(entriesSent));
     return WriteOutcome::Failed;
 }
 
@@ -224,11 +264,7 @@ EntrySet CProtocolSession::UnreadIn(const EntryTexts& texts) const {
 }
 
 void CProtocolSession::OnPortClosed() {
-    std::array<std::uint8_t, kDrainChunk> chunk;
-    while (m_Link.TakeReceived(chunk.data(), chunk.size()) > 0) {
-    }
-    m_RxAssembly.Reset();
-    m_Noise.clear();
+    DropReceived();
     if (m_Read) EndRead(ReadEnd::PortGone);
     SyncTicks();
     FinishEndedRead();
@@ -248,6 +284,21 @@ EntrySet CProtocolSession::NotFromPanelIn(const EntryTexts& texts) const {
         if (texts[Index(entry)].empty()) entries.Add(entry);
     }
     return entries;
+}
+
+// The queued bytes and the frame under way, gone as if they had never come.
+void CProtocolSession::DropReceived() {
+    std::array<std::uint8_t, kDrainChunk> chunk;
+    std::size_t budget = m_Link.ReceivedCount();  // a flooding device cannot keep us here
+    while (budget > 0) {
+        const std::size_t count = m_Link.TakeReceived(chunk.data(), std::min(budget, chunk.size()));
+        if (count == 0) break;
+        budget -= count;
+        Trace(WireEvent::Dropped, {chunk.data(), count});
+    }
+    m_RxAssembly.Reset();
+    FlushNoise();
+    SyncTicks();
 }
 
 void CProtocolSession::Refresh() {

@@ -6,6 +6,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "EntryTable.h"
 #include "Interfaces.h"
@@ -27,7 +28,19 @@ SessionMessage EntriesNotReceivedMessage(const EntrySet& missing);
 // "Entries 12 to 32 were not read from the panel and will be written as 0000. Write anyway?"
 SessionMessage ConfirmUnreadWriteMessage(const EntrySet& unread);
 
-SessionMessage NoReplyMessage();
-SessionMessage WriteNotTakenMessage();
+// `heardBytes`: the bytes that came after the request, none of them a report.
+SessionMessage NoReplyMessage(std::size_t heardBytes = 0);
+// `entriesSent`: the entry frames that went out before the one that did not.
+SessionMessage WriteNotTakenMessage(int entriesSent);
+
+// "no report within 0.25 s", and how many bytes came that were no report.
+std::string NoReportText(std::size_t heardBytes);
+// Why a read-back confirms nothing, as a clause: "the panel did not answer the read-back
+// (no report within 0.25 s)", "the read-back stopped short (entries not received: 12 to 32)",
+// "entries 3 and 5 read back otherwise". Empty for a confirming one.
+std::string ReadBackFailure(const ReadResult& readBack);
+// "entry 3: the panel holds "0001", the write stored "0003"", one line per entry.
+std::vector<std::string> DescribeDifferences(const std::vector<EntryDifference>& differences,
+                                             std::string_view stored = "the write stored");
 
 }  // namespace keltrove

@@ -20,6 +20,8 @@ std::string_view EventName(WireEvent event) {
             return "rx not a frame";
         case WireEvent::CutShort:
             return "rx cut short";
+        case WireEvent::Dropped:
+            return "rx dropped";
     }
     return "?";
 }

@@ -3,8 +3,8 @@
 //
 // A session with a trace reports every frame it sends and every frame it receives, and the
 // bytes the receive assembly gives up: noise between frames, eight bytes that were not a
-// frame, and a frame cut short by the inter-byte time-out. The command line's --trace and
-// the window's logging category keltrove.wire both print these lines. The core has no
+// frame, a frame cut short by the inter-byte time-out, and bytes dropped unread. The command line's
+// --trace and the window's logging category keltrove.wire both print these lines. The core has no
 // clock, so the front end passes the time. Called on the session's thread; the formatting
 // is pure and callable from any thread.
 #pragma once
@@ -24,6 +24,7 @@ enum class WireEvent {
     Noise,      // bytes between frames
     NotAFrame,  // eight bytes that did not end in 0x03, up to the next start byte
     CutShort,   // the bytes of a frame that stopped coming
+    Dropped,    // bytes that came before a read-back request, or from a port since closed
 };
 
 class IWireTrace {

@@ -280,7 +280,9 @@ TEST_F(CliTest, EachFailureHasItsExitCodeAndSaysWhy) {
         std::string says;
     };
     const std::vector<Case> cases{
-        {{"read", "-p", "COM1", "-o", saved}, 4, "): no answer (DERID Not Connected)"},
+        {{"read", "-p", "COM1", "-o", saved},
+         4,
+         "): no report within 0.25 s (DERID Not Connected)"},
         {{"read", "-p", "COM7"}, 3, "is a broken link"},
         {{"write", "-p", "COM1", bad}, 2, "bad.txt:2: entry 2: the value \"12345\" is longer"},
         {{"verify", "-p", "COM1", bad}, 2, "... and 3 more\n" + bad + ": correct the file"},
@@ -290,11 +292,11 @@ TEST_F(CliTest, EachFailureHasItsExitCodeAndSaysWhy) {
         {{"read"}, 2, "--port is required"},
         {{"write", "-p", "COM1", "--backup", backup, table},
          4,
-         "the read before the write failed: no answer"},
+         "the read before the write failed: no report within 0.25 s"},
         {{"write", "-p", "COM1", table},
          4,
-         "): the table was sent, but the panel did not answer the read-back, so nothing "
-         "confirms that it took it"},
+         "): the table was sent, but the panel did not answer the read-back (no report within "
+         "0.25 s), so nothing confirms that the panel took it"},
     };
     for (const Case& failure : cases) {
         Outcome run = Cli(failure.args);

@@ -31,7 +31,8 @@ inline std::string Report(int entry, std::string_view value) {
 }
 
 // What happened, in order: "tx:<hex>", "lost:<hex>", "pause:<ms>", "status:<text>",
-// "box:<text> [OK]" or "[Yes/No]", "ended:whole" or "ended:missing <entries>".
+// "box:<text> [OK]" or "[Yes/No]", "ended:whole" or "ended:missing <entries>", and for a
+// write's read-back "readback:confirmed" or "readback:<why not>".
 using Timeline = std::vector<std::string>;
 
 class FakeLink : public IByteLink {
@@ -87,6 +88,11 @@ public:
         return yesNo ? m_Answer : MessageAnswer::Ok;
     }
     void OnReadEnded(const ReadResult& result) override {
+        if (result.mode == ReadMode::ReadBack) {
+            m_Timeline.push_back("readback:" +
+                                 (result.confirmed ? "confirmed" : ReadBackFailure(result)));
+            return;
+        }
         m_Timeline.push_back(result.whole ? "ended:whole"
                                           : "ended:missing " + DescribeEntries(result.missing));
     }
@@ -110,7 +116,9 @@ public:
     explicit FakePause(Timeline& timeline) : m_Timeline(timeline) {}
     void Pause(std::chrono::milliseconds duration) override {
         m_Timeline.push_back("pause:" + std::to_string(duration.count()));
+        if (m_WhilePaused) m_WhilePaused();  // stands in for what the line brings meanwhile
     }
+    std::function<void()> m_WhilePaused;
 
 private:
     Timeline& m_Timeline;
