@@ -28,6 +28,12 @@ int CSerialLink::Open(const std::string& name, std::uint32_t baud, std::uint16_t
     return 1;
 }
 
+std::string CSerialLink::LostReason() const {
+    if (!m_hPort.IsValid()) return {};
+    if (!m_Watcher.IsRunning() && !m_Watcher.LostReason().empty()) return m_Watcher.LostReason();
+    return ProbeLost();
+}
+
 int CSerialLink::Fail(std::string reason) {
     m_strLastError = std::move(reason);
     return 0;

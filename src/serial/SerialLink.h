@@ -62,6 +62,9 @@ public:
     bool IsOpen() const { return m_hPort.IsValid(); }
     // A watcher is running; false once it has ended on a lost device.
     bool IsWatching() const { return m_Watcher.IsRunning(); }
+    // Why the open port's device is gone: what the watcher found, or what the port says
+    // now, before the watcher has looked; empty while the device seems to be there.
+    std::string LostReason() const;
     // The device path that the last Open resolved its name to.
     const std::string& DevicePath() const { return m_strDevicePath; }
 
@@ -84,6 +87,8 @@ private:
     // Applies the line settings to the held port and reads them back; false on failure,
     // with the reason in LastError.
     bool SetUpLine();
+    // What the held port says of its device now: why it is gone, or empty.
+    std::string ProbeLost() const;
     // Keeps `reason` for LastError and returns Open's failure result.
     int Fail(std::string reason);
 

@@ -185,6 +185,12 @@ std::uint32_t CSerialLink::Write(const std::uint8_t* bytes, std::uint32_t count)
     return written;
 }
 
+std::string CSerialLink::ProbeLost() const {
+    pollfd port{m_hPort.Get(), POLLIN, 0};
+    if (::poll(&port, 1, 0) <= 0) return {};
+    return HangUpReason(m_strDevicePath, port.revents);
+}
+
 // The device itself: what a lost line's message names on Linux.
 const std::string& CSerialLink::PortName() const {
     return m_strDevicePath;

@@ -14,23 +14,19 @@
 
 namespace keltrove {
 
-namespace {
-
-// Why the port's poll flags mean the device is gone; empty while it is not.
-std::string LostReason(const std::string& device, short revents) {
+std::string HangUpReason(const std::string& device, short revents) {
     if ((revents & POLLNVAL) != 0) return device + ": the descriptor is no longer valid";
     if ((revents & POLLERR) != 0) return device + ": the device reported an error";
     if ((revents & POLLHUP) != 0) return device + ": the device hung up";
     return {};
 }
 
-}  // namespace
-
 std::string CWatchComm::Start(IWatchedPort& port, int fd, ILinkEvents* events) {
     UniqueFd wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
     if (!wake.IsValid()) return "cannot make its wake-up descriptor: " + SystemMessage(errno);
     const int wakeFd = wake.Get();
     m_WakeFd = std::move(wake);
+    m_strLost.clear();
     m_bRunning.store(true, std::memory_order_release);
     try {
         m_Thread =
@@ -66,9 +62,10 @@ void CWatchComm::ThreadWatchComm(IWatchedPort& port, int fd, ILinkEvents* events
         if (fds[1].revents != 0) continue;
         if (fds[0].revents == 0) continue;
         if (!DrainPort(port, events, lost)) break;
-        lost = LostReason(port.PortName(), fds[0].revents);
+        lost = HangUpReason(port.PortName(), fds[0].revents);
         if (!lost.empty()) break;  // hung up with nothing left to read: do not spin on it
     }
+    m_strLost = lost;
     m_bRunning.store(false, std::memory_order_release);
     // A loss found while Close is stopping the watcher goes unreported: the port is going.
     if (!lost.empty() && events != nullptr && port.IsLinkUp()) {

@@ -20,6 +20,10 @@ namespace keltrove {
 class ILinkEvents;
 class IWatchedPort;
 
+// Why a port's poll flags mean its device is gone ("/dev/ttyUSB0: the device hung up");
+// empty while they do not.
+std::string HangUpReason(const std::string& device, short revents);
+
 class CWatchComm {
 public:
     static constexpr std::uint32_t kChunkSize = 2048;
@@ -43,6 +47,11 @@ public:
     // True from Start until the watcher stops watching: after Stop, or once it has found the
     // device gone (just before OnLinkLost).
     bool IsRunning() const { return m_bRunning.load(std::memory_order_acquire); }
+    // Why it found the device gone; empty while it runs, and after a Stop.
+    const std::string& LostReason() const {
+        static const std::string kNone;
+        return IsRunning() ? kNone : m_strLost;
+    }
 
 private:
     void ThreadWatchComm(IWatchedPort& port, int fd, ILinkEvents* events, int wakeFd);
@@ -52,6 +61,7 @@ private:
     UniqueFd m_WakeFd;  // written by Stop; the watcher polls it
     std::thread m_Thread;
     std::atomic<bool> m_bRunning{false};
+    std::string m_strLost;  // written by the watcher before it clears m_bRunning
 };
 
 }  // namespace keltrove

@@ -166,6 +166,14 @@ const std::string& CSerialLink::PortName() const {
     return m_strDevice;
 }
 
+std::string CSerialLink::ProbeLost() const {
+    DWORD errors = 0;
+    COMSTAT status{};
+    // A hang-up shows as the port refusing to say its state.
+    if (::ClearCommError(m_hPort.Get(), &errors, &status)) return {};
+    return DescribeSystemError(m_strDevice, ::GetLastError(), "the device is gone");
+}
+
 std::uint32_t CSerialLink::ReadPort(std::uint8_t* buffer, std::uint32_t size,
                                     std::string* failure) {
     if (!m_hPort.IsValid() || size == 0) return 0;

@@ -14,6 +14,7 @@ std::string CWatchComm::Start(IWatchedPort& port, HANDLE handle, ILinkEvents* ev
     if (!stop.IsValid()) return "cannot make its stop event: " + SystemMessage(::GetLastError());
     m_StopEvent = std::move(stop);
     m_hPort = handle;
+    m_strLost.clear();
     m_bRunning.store(true, std::memory_order_release);
     try {
         m_Thread = std::thread(&CWatchComm::ThreadWatchComm, this, std::ref(port), events);
@@ -45,6 +46,7 @@ void CWatchComm::ThreadWatchComm(IWatchedPort& port, ILinkEvents* events) {
                DrainPort(port, events, event, lost)) {
         }
     }
+    m_strLost = lost;
     m_bRunning.store(false, std::memory_order_release);
     // A loss found while Close is stopping the watcher goes unreported: the port is going.
     if (!lost.empty() && events != nullptr && port.IsLinkUp()) {

@@ -50,6 +50,11 @@ public:
     // True from Start until the watcher stops watching: after Stop, or once it has found the
     // device gone (just before OnLinkLost).
     bool IsRunning() const { return m_bRunning.load(std::memory_order_acquire); }
+    // Why it found the device gone; empty while it runs, and after a Stop.
+    const std::string& LostReason() const {
+        static const std::string kNone;
+        return IsRunning() ? kNone : m_strLost;
+    }
 
 private:
     void ThreadWatchComm(IWatchedPort& port, ILinkEvents* events);
@@ -63,6 +68,7 @@ private:
     HANDLE m_hPort = nullptr;  // the link's port, which outlives the watcher
     std::thread m_Thread;
     std::atomic<bool> m_bRunning{false};
+    std::string m_strLost;  // written by the watcher before it clears m_bRunning
 };
 
 }  // namespace keltrove
