@@ -1,5 +1,7 @@
 #include "FieldText.h"
 
+#include <vector>
+
 namespace keltrove {
 
 namespace {
@@ -67,13 +69,70 @@ void AppendUtf8(std::string& out, char32_t code) {
 
 }  // namespace
 
-Latin1Split SplitLatin1(std::string_view utf8) {
-    Latin1Split split;
+FieldInput SplitFieldInput(std::string_view utf8) {
+    FieldInput split;
     for (std::size_t pos = 0; pos < utf8.size();) {
         const char32_t code = NextCodePoint(utf8, pos);
-        AppendUtf8(code <= 0xFF ? split.kept : split.refused, code);
+        AppendUtf8(IsFieldCharacter(code) ? split.kept : split.refused, code);
     }
     return split;
+}
+
+FieldInput PasteInput(std::string_view clipboard) {
+    return SplitFieldInput(clipboard.substr(0, clipboard.find_first_of("\r\n")));
+}
+
+FieldEdit FilterFieldEdit(std::string_view before, std::string_view after) {
+    // By characters, so that a shared start or end never splits one.
+    const auto starts = [](std::string_view text) {
+        std::vector<std::size_t> at;
+        for (std::size_t pos = 0; pos < text.size(); NextCodePoint(text, pos)) at.push_back(pos);
+        at.push_back(text.size());
+        return at;
+    };
+    const std::vector<std::size_t> was = starts(before);
+    const std::vector<std::size_t> is = starts(after);
+    const auto character = [](std::string_view text, const std::vector<std::size_t>& at,
+                              std::size_t i) { return text.substr(at[i], at[i + 1] - at[i]); };
+    const std::size_t wasCount = was.size() - 1;
+    const std::size_t isCount = is.size() - 1;
+    std::size_t head = 0;
+    while (head < wasCount && head < isCount &&
+           character(before, was, head) == character(after, is, head)) {
+        ++head;
+    }
+    std::size_t tail = 0;
+    while (tail < wasCount - head && tail < isCount - head &&
+           character(before, was, wasCount - 1 - tail) ==
+               character(after, is, isCount - 1 - tail)) {
+        ++tail;
+    }
+    const std::size_t insertStart = is[head];
+    const std::size_t insertEnd = is[isCount - tail];
+    const FieldInput inserted = PasteInput(after.substr(insertStart, insertEnd - insertStart));
+    FieldEdit edit;
+    edit.text = std::string(after.substr(0, insertStart)) + inserted.kept;
+    edit.cursor = edit.text.size();
+    edit.text += after.substr(insertEnd);
+    edit.refused = inserted.refused;
+    return edit;
+}
+
+std::string VisibleText(std::string_view utf8) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string text;
+    for (std::size_t pos = 0; pos < utf8.size();) {
+        const std::size_t start = pos;
+        const char32_t code = NextCodePoint(utf8, pos);
+        if (code < 0x20 || (code >= 0x7F && code <= 0x9F)) {
+            text += "\\x";
+            text += kDigits[code >> 4];
+            text += kDigits[code & 0x0F];
+        } else {
+            text.append(utf8.substr(start, pos - start));
+        }
+    }
+    return text;
 }
 
 std::string Latin1ToUtf8(std::string_view bytes) {

@@ -41,7 +41,13 @@ void CLinkReports::Deliver(const LinkReport& report) {
             m_bFullShowing = true;
             m_Sink.OnQueueFull(report.portTag, m_nDropped.exchange(0));
             m_bFullShowing = false;
-            m_bFullPending.store(false);  // the box is closed: the next drop may report
+            // The box is closed: the next drop may report. Bytes dropped while it was open
+            // are reported now, not only once another drop follows; whichever of this and
+            // the watcher sets the mark first posts.
+            m_bFullPending.store(false);
+            if (m_nDropped.load() > 0 && !m_bFullPending.exchange(true)) {
+                m_Post({LinkReport::Kind::QueueFull, report.portTag, m_nGeneration.load(), {}});
+            }
             break;
         case LinkReport::Kind::Lost:
             m_Sink.OnLinkLost(report.portTag, report.reason);

@@ -4,15 +4,15 @@
 // The watcher calls ILinkEvents on its own thread; each call at most hands a report to the
 // post hook and returns, never waiting for the window's thread (Close waits for the
 // watcher, so a watcher that waited for the window would deadlock against it). The hook
-// queues the report to the window's thread (the Qt window posts an event; a Win32 window
-// would PostMessage), where the window gives it back to Deliver, which passes it on.
+// queues the report to the window's thread (an event posted to the window), where the
+// window gives it back to Deliver, which passes it on.
 //
 // However fast a device floods, little piles up in the window's queue: at most one
 // notification is pending (one drain takes every waiting byte), and at most one
 // "m_QueueRead FULL!" report is pending or being shown; the bytes dropped meanwhile are
-// added up and reported with the next one. PortClosed, called once the watcher has been
-// joined, makes every report of the old watcher stale: Deliver drops it. The window's
-// thread only, except the three ILinkEvents calls.
+// added up and reported with the next one, posted as soon as the last one has been shown.
+// PortClosed, called once the watcher has been joined, makes every report of the old watcher stale:
+// Deliver drops it. The window's thread only, except the three ILinkEvents calls.
 #pragma once
 
 #include <atomic>

@@ -18,18 +18,6 @@ std::size_t Index(int entry) {
     return static_cast<std::size_t>(entry - 1);
 }
 
-// Restores the window when the write ends, however it ends.
-class CBusySpell {
-public:
-    explicit CBusySpell(IPanelWindow& window) : m_Window(window) { m_Window.SetBusy(true); }
-    ~CBusySpell() { m_Window.SetBusy(false); }
-    CBusySpell(const CBusySpell&) = delete;
-    CBusySpell& operator=(const CBusySpell&) = delete;
-
-private:
-    IPanelWindow& m_Window;
-};
-
 }  // namespace
 
 CPanelPresenter::CPanelPresenter(IPanelWindow& window, ITickTimers& timers, IPause& pause,
@@ -48,6 +36,7 @@ void CPanelPresenter::Start() {
 }
 
 void CPanelPresenter::Close() {
+    m_bClosing = true;  // what the closing ends is not news to anyone now
     ClosePort();
 }
 
@@ -59,8 +48,9 @@ void CPanelPresenter::ClosePort() {
 }
 
 void CPanelPresenter::OnSelectPort(int index) {
-    if (index < kPortDisable || index > kLastComPort) return;
+    if (index < kPortDisable || index > kLastComPort || m_Activity != Activity::Idle) return;
     ClosePort();
+    m_Window.SetStatusText({});  // what it said was about the port just closed
     m_nPortNo = index;
     if (m_nPortNo == kPortDisable) return;
     m_bPortError = 0;
@@ -73,27 +63,39 @@ void CPanelPresenter::OnSelectPort(int index) {
 }
 
 void CPanelPresenter::OnRead() {
+    if (m_Activity == Activity::Writing) return;
     ClearMarks();
     m_ReadMode = ReadMode::Fill;
     m_Session.OnRead(ReadMode::Fill);
+    UpdateActivity();
 }
 
 void CPanelPresenter::OnCompare() {
+    if (m_Activity != Activity::Idle) return;
     ClearMarks();
     m_ReadMode = ReadMode::Compare;
     m_Session.OnRead(ReadMode::Compare);
+    UpdateActivity();
 }
 
+// The write holds the window from its first frame to the end of its read-back, which alone
+// says whether the panel took it.
 void CPanelPresenter::OnWrite(const FieldTexts& fields) {
+    if (m_Activity == Activity::Writing) return;
     ClearMarks();
     const EntryTexts texts = ToEntryTexts(fields);
-    const CBusySpell busy(m_Window);
-    m_Session.OnWrite(texts);
+    m_bWriting = true;
+    UpdateActivity();
+    if (m_Session.OnWrite(texts, WriteCheck::ReadBack) != WriteOutcome::ReadingBack) {
+        m_bWriting = false;
+        UpdateActivity();
+    }
 }
 
 // The file holds what the fields show, less what the panel never gave them; whatever would
 // not come back from it as it stands is asked about first and noted in it.
 void CPanelPresenter::OnSave() {
+    if (m_Activity != Activity::Idle) return;
     const EntryTexts table = ToEntryTexts(m_Window.GetFieldTexts());
     const EntrySet omitted = m_Session.NotFromPanelIn(table);
     std::vector<EntryDifference> odd = NotRestorable(table);
@@ -115,6 +117,7 @@ void CPanelPresenter::OnSave() {
 
 // Entries the file leaves out stay empty and unread: a write asks before sending them.
 void CPanelPresenter::OnLoad() {
+    if (m_Activity != Activity::Idle) return;
     const std::optional<std::string> path = m_Window.ChooseFile(FileChoice::Load);
     if (!path) return;
     const TableLoad load = LoadTable(*path, MissingEntries::Allow);
@@ -141,8 +144,12 @@ void CPanelPresenter::OnTick(TickTimer timer) {
 }
 
 void CPanelPresenter::OnLinkLost(std::uint16_t portTag, const std::string& reason) {
-    ClosePort();  // frees the device; choosing the port again reopens it
-    m_Window.Ask(LinkLostBox(portTag, reason));
+    // Frees the device; choosing the port again reopens it. A read-back it cuts short says
+    // so in the one box below, not in a box of its own.
+    m_LossCut.emplace();
+    ClosePort();
+    const std::string cut = *std::exchange(m_LossCut, std::nullopt);
+    if (!m_bClosing) m_Window.Ask(LinkLostBox(portTag, reason, cut));
 }
 
 void CPanelPresenter::OnQueueFull(std::uint16_t portTag, std::uint64_t droppedBytes) {
@@ -166,29 +173,79 @@ void CPanelPresenter::ShowStatus(SessionStatus status) {
 }
 
 MessageAnswer CPanelPresenter::ShowMessage(const SessionMessage& message) {
-    const PortState port{m_nPortNo, m_Comm.IsOpen(), m_Comm.DevicePath()};
-    return m_Window.Ask({message.text, SessionDetail(message.kind, m_ReadMode, port),
-                         message.buttons, message.defaultAnswer, BoxIcon::None});
+    if (m_bClosing) return MessageAnswer::No;
+    if (message.kind == MessageKind::WriteNotTaken) {
+        // A line that hung up under the write: one box says both that the write stopped and
+        // that the connection is lost.
+        if (const std::string lost = m_Comm.LostReason(); !lost.empty()) {
+            ClosePort();
+            return m_Window.Ask(LinkLostBox(m_nPortNo, lost, WriteCutText(message.entriesSent)));
+        }
+    }
+    PanelBox box{message.text, SessionDetail(message, m_ReadMode, Port()), message.buttons,
+                 message.defaultAnswer, BoxIcon::None};
+    // With no port to ask, Enter must not bring the same box straight back.
+    if (message.kind == MessageKind::NoReply && !m_Comm.IsOpen()) {
+        box.defaultAnswer = MessageAnswer::No;
+    }
+    return m_Window.Ask(box);
 }
 
 void CPanelPresenter::OnReadEnded(const ReadResult& result) {
     if (result.mode == ReadMode::Compare) ShowComparison(result);
+    if (result.mode == ReadMode::ReadBack) {
+        m_bWriting = false;
+        ShowReadBack(result);
+    }
+    UpdateActivity();
+}
+
+// A write that its read-back did not confirm: the fields that differ are marked as Compare
+// marks them, and one box says why.
+void CPanelPresenter::ShowReadBack(const ReadResult& result) {
+    if (result.confirmed) return;
+    if (m_LossCut) {  // the line's loss says it
+        *m_LossCut = ReadBackCutText();
+        return;
+    }
+    if (m_bClosing) return;
+    MarkDifferences(result.differences, result.values);
+    m_Window.Ask(WriteNotConfirmedBox(Port(), result));
 }
 
 // Each field whose panel value differs gets marked with the panel's value in its tooltip;
 // one box says how many differ. A field matches as a table file would: holding the panel's
 // value, or what writing it would store.
 void CPanelPresenter::ShowComparison(const ReadResult& result) {
-    if (!result.whole) return;  // the failed read has said why
+    if (!result.whole || m_bClosing) return;  // the failed read has said why
+    const std::vector<EntryDifference> differences =
+        DiffWithPanel(result.values, ToEntryTexts(m_Window.GetFieldTexts()));
+    MarkDifferences(differences, result.values);
     EntrySet differ;
-    for (const EntryDifference& entry :
-         DiffWithPanel(result.values, ToEntryTexts(m_Window.GetFieldTexts()))) {
-        differ.Add(entry.entry);
+    for (const EntryDifference& entry : differences) differ.Add(entry.entry);
+    m_Window.Ask(ComparisonBox(differ));
+}
+
+void CPanelPresenter::MarkDifferences(const std::vector<EntryDifference>& differences,
+                                      const EntryTexts& panel) {
+    for (const EntryDifference& entry : differences) {
         m_Marked.Add(entry.entry);
         m_Window.MarkField(entry.entry, FieldMark::Differs,
-                           DiffersTip(entry.entry, result.values[Index(entry.entry)]));
+                           DiffersTip(entry.entry, panel[Index(entry.entry)]));
     }
-    m_Window.Ask(ComparisonBox(differ));
+}
+
+void CPanelPresenter::UpdateActivity() {
+    const Activity now = m_bWriting              ? Activity::Writing
+                         : m_Session.IsReading() ? Activity::Reading
+                                                 : Activity::Idle;
+    if (now == m_Activity) return;
+    m_Activity = now;
+    m_Window.ShowActivity(now);
+}
+
+PortState CPanelPresenter::Port() const {
+    return {m_nPortNo, m_Comm.IsOpen(), m_Comm.DevicePath()};
 }
 
 void CPanelPresenter::ClearMarks() {

@@ -13,6 +13,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "LinkReports.h"
 #include "PanelWindow.h"
@@ -36,6 +39,7 @@ public:
     void Start();
 
     // The user's intents. `index` is the port list's item: kPortDisable or a COM number.
+    // What the activity does not allow (see Activity) is ignored.
     void OnSelectPort(int index);
     void OnRead();
     void OnWrite(const FieldTexts& fields);
@@ -63,6 +67,7 @@ public:
     const CProtocolSession& Session() const { return m_Session; }
     const CSerialLink& Comm() const { return m_Comm; }
     int PortNo() const { return m_nPortNo; }
+    Activity CurrentActivity() const { return m_Activity; }
     bool PortError() const { return m_bPortError != 0; }
     // The watcher's side, as the port sees it.
     ILinkEvents& LinkEvents() { return m_Reports; }
@@ -80,7 +85,11 @@ private:
 
     void ClosePort();
     void ShowComparison(const ReadResult& result);
+    void ShowReadBack(const ReadResult& result);
+    void MarkDifferences(const std::vector<EntryDifference>& differences, const EntryTexts& panel);
     void ClearMarks();
+    void UpdateActivity();
+    PortState Port() const;
 
     IPanelWindow& m_Window;
     CLinkReports m_Reports;                // before the port, whose watcher reports to it
@@ -89,6 +98,11 @@ private:
     EntrySet m_ValueFontFields;            // the fields already in the value font
     EntrySet m_Marked;                     // the fields whose mark or tooltip is not the plain one
     ReadMode m_ReadMode = ReadMode::Fill;  // of the last read asked for
+    Activity m_Activity = Activity::Idle;  // as the window was last told
+    bool m_bWriting = false;               // a write, or its read-back, is under way
+    bool m_bClosing = false;               // the window is ending: no more boxes
+    // While a lost line closes the port: what it cut short, for the one box that says so.
+    std::optional<std::string> m_LossCut;
 
     int m_bPortError = 0;  // the last chosen port could not be opened
     int m_nPortNo = 0;     // COM number of the chosen port, 0 for none

@@ -32,6 +32,13 @@ enum class FieldMark { None, Differs, Refused };
 
 enum class FileChoice { Save, Load };
 
+// What the window lets the user do. Idle: everything. Reading: all but choosing a port and
+// the table commands (Save, Load, Compare), which would act behind the read's back. Writing
+// (the frames, then the read-back): nothing but closing the window; the buttons and the
+// port list are disabled, and the input that reached the window while the write held its
+// thread is dropped when the write ends, not replayed.
+enum class Activity { Idle, Reading, Writing };
+
 class IPanelWindow {
 public:
     virtual ~IPanelWindow() = default;
@@ -48,9 +55,8 @@ public:
     // Runs until answered, and may handle the window's events meanwhile (a nested loop), so
     // the presenter can be re-entered. A box closed without an answer gives No, or OK.
     virtual MessageAnswer Ask(const PanelBox& box) = 0;
-    // While busy, the buttons and the port list are disabled and input to the window is
-    // dropped when the busy spell ends, not replayed.
-    virtual void SetBusy(bool busy) = 0;
+    // Called whenever the activity changes; see Activity.
+    virtual void ShowActivity(Activity activity) = 0;
     // A file name from the user, or nothing when cancelled.
     virtual std::optional<std::string> ChooseFile(FileChoice choice) = 0;
     // The local date and time, "2026-12-07 14:03:27", for a saved file's first note.

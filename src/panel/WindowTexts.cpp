@@ -25,6 +25,13 @@ std::string QuoteLines(const std::vector<std::string>& lines) {
     return text;
 }
 
+// "Check that ..." from "check that ...".
+std::string Sentence(std::string_view clause) {
+    std::string text(clause);
+    if (!text.empty() && text.front() >= 'a' && text.front() <= 'z') text.front() -= 'a' - 'A';
+    return text;
+}
+
 std::string EntriesWord(const EntrySet& entries) {
     return entries.Count() == 1 ? "Entry " : "Entries ";
 }
@@ -66,33 +73,44 @@ std::string RefusedTip(int entry, std::string_view refused) {
     const auto characters = std::count_if(refused.begin(), refused.end(), [](char c) {
         return (static_cast<unsigned char>(c) & 0xC0u) != 0x80u;
     });
-    return FieldTip(entry) + ": only Latin-1 characters can be sent to the panel; \"" +
-           std::string(refused) + (characters == 1 ? "\" was refused" : "\" were refused");
+    return FieldTip(entry) +
+           ": only Latin-1 characters, and no control characters, can be sent to the panel; \"" +
+           VisibleText(refused) + (characters == 1 ? "\" was refused" : "\" were refused");
 }
 
-std::string SessionDetail(MessageKind kind, ReadMode mode, const PortState& port) {
-    if (kind != MessageKind::NoReply && kind != MessageKind::WriteNotTaken) return {};
+std::string SessionDetail(const SessionMessage& message, ReadMode mode, const PortState& port) {
+    if (message.kind != MessageKind::NoReply && message.kind != MessageKind::WriteNotTaken) {
+        return {};
+    }
     const std::string name = PortItemText(port.port);
-    const bool reply = kind == MessageKind::NoReply;
+    const bool reply = message.kind == MessageKind::NoReply;
     const std::string again =
         mode == ReadMode::Compare ? " Compare again now?" : " Read again now?";
     if (port.port == kPortDisable) {
-        return reply ? "No port is open, so no request went out." + again +
+        return reply ? "No port is chosen, so no request went out." + again +
                            " To choose a port first, answer No."
-                     : "No port is open; choose one in the port list.";
+                     : "No port is chosen; choose one in the port list.";
     }
     if (!port.open) {
         return reply ? name + " is not open, so no request went out." + again + " To choose " +
                            name + " in the port list again first, answer No."
                      : name + " is not open; choose it in the port list again.";
     }
-    if (reply) {
-        std::string check(kCheckThePanel);
-        check.front() = 'C';
-        return "No answer from " + PortAndDevice(name, port.device) + ". " + check + "." + again;
-    }
-    return PortAndDevice(name, port.device) +
-           " did not take the frames. Check the cable, then press Write again.";
+    const std::string where = PortAndDevice(name, port.device);
+    if (reply) return where + ": " + message.why + ". " + Sentence(kCheckThePanel) + "." + again;
+    return where + " did not take the frames. " + WriteCutText(message.entriesSent) +
+           " Check the cable, then press Write again.";
+}
+
+std::string WriteCutText(int entriesSent) {
+    if (entriesSent == 0) return "Nothing of the table was written.";
+    return "The write stopped after entry " + std::to_string(entriesSent) + " of " +
+           std::to_string(kEntryCount) + ": the panel may hold part of the table.";
+}
+
+std::string ReadBackCutText() {
+    return "The table was sent, but the line went before its read-back ended, so nothing "
+           "confirms that the panel took it.";
 }
 
 PanelBox CannotOpenBox(int port, const std::string& reason) {
@@ -100,11 +118,30 @@ PanelBox CannotOpenBox(int port, const std::string& reason) {
             BoxIcon::Warning};
 }
 
-PanelBox LinkLostBox(int port, const std::string& reason) {
+PanelBox LinkLostBox(int port, const std::string& reason, const std::string& cut) {
     const std::string name = PortItemText(port);
     return {"Connection to " + name + " lost",
-            reason + "\nPlug the device in again, then choose " + name + " in the port list.",
+            (cut.empty() ? "" : cut + "\n") + reason + "\nPlug the device in again, then choose " +
+                name + " in the port list.",
             MessageButtons::Ok, MessageAnswer::Ok, BoxIcon::Warning};
+}
+
+PanelBox WriteNotConfirmedBox(const PortState& port, const ReadResult& readBack) {
+    const std::string where = PortAndDevice(PortItemText(port.port), port.device);
+    std::string detail = "The table was sent to " + where + ", but " + ReadBackFailure(readBack);
+    if (readBack.differences.empty()) {
+        detail += ", so nothing confirms that the panel took it. " + Sentence(kCheckThePanel) +
+                  ", then press Write again.";
+    } else {
+        detail +=
+            "; they have a red frame, and the tooltip of each shows what the panel "
+            "holds.\n" +
+            QuoteLines(DescribeDifferences(readBack.differences)) +
+            "\nPress Write again, or Read to take what the panel holds.";
+    }
+    return {readBack.how == ReadEnd::NoReply ? std::string(kMsgNotConnected)
+                                             : "The panel does not confirm the write",
+            detail, MessageButtons::Ok, MessageAnswer::Ok, BoxIcon::Warning};
 }
 
 PanelBox QueueFullBox(int port, std::uint64_t droppedBytes) {

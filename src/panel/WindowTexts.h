@@ -53,11 +53,20 @@ struct PortState {
     bool open = false;
     std::string device;  // what the port's name led to when it opened
 };
-// What the window adds to a session box of `kind`, about the read or compare in `mode`.
-std::string SessionDetail(MessageKind kind, ReadMode mode, const PortState& port);
+// What the window adds to a session box, about the read or compare in `mode`.
+std::string SessionDetail(const SessionMessage& message, ReadMode mode, const PortState& port);
+
+// "The write stopped after entry 11 of 32: the panel may hold part of the table."
+std::string WriteCutText(int entriesSent);
+// A write's read-back that the line's loss cut short.
+std::string ReadBackCutText();
 
 PanelBox CannotOpenBox(int port, const std::string& reason);
-PanelBox LinkLostBox(int port, const std::string& reason);
+// `cut`: what the loss cut short (WriteCutText, ReadBackCutText), or empty.
+PanelBox LinkLostBox(int port, const std::string& reason, const std::string& cut = {});
+// A write whose read-back did not show the table: no answer, a short one, or values that
+// differ (their fields are marked).
+PanelBox WriteNotConfirmedBox(const PortState& port, const ReadResult& readBack);
 PanelBox QueueFullBox(int port, std::uint64_t droppedBytes);
 PanelBox CannotLoadBox(const std::vector<std::string>& problems);
 // Asks whether to save a table that leaves out `omitted` or holds `notRestorable` values

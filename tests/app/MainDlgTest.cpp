@@ -202,10 +202,17 @@ private slots:
         F(3).paste();
         QCOMPARE(F(3).text(), QStringLiteral("é"));
         QVERIFY(F(3).toolTip().endsWith(QStringLiteral("\"가나\" were refused")));
+        QApplication::clipboard()->setText(QStringLiteral("12\n"));  // a spreadsheet's cell
+        F(4).paste();
+        QApplication::clipboard()->setText(QStringLiteral("\t5"));
+        F(5).paste();
+        QCOMPARE(F(5).text(), QStringLiteral("5"));
+        QVERIFY(F(5).toolTip().endsWith(QStringLiteral("\"\\x09\" was refused")));
 
         Click(kIdWrite);
-        QCOMPARE(m_Pty->Take(4 * 8).substr(8),
-                 Frame8(0x30, 1, "0001") + Frame8(0x30, 2, received) + Frame8(0x30, 3, "000\xE9"));
+        QCOMPARE(m_Pty->Take(6 * 8).substr(8),
+                 Frame8(0x30, 1, "0001") + Frame8(0x30, 2, received) + Frame8(0x30, 3, "000\xE9") +
+                     Frame8(0x30, 4, "0012") + Frame8(0x30, 5, "0005"));
         QCOMPARE(F(1).toolTip(), QStringLiteral("Entry 1"));  // a new action clears the marks
     }
 
@@ -261,7 +268,10 @@ private slots:
         ShowDialog(pause);
         OpenCom1();
         Click(kIdWrite);
-        QCOMPARE(m_Pty->Take(34 * 8).size(), std::size_t{34 * 8});
+        QCOMPARE(m_Pty->Take(35 * 8).size(), std::size_t{35 * 8});  // the read-back's request too
+        for (int entry = 1; entry <= kEntryCount; ++entry) m_Pty->Send(Frame8(0x50, entry, "0000"));
+        QTRY_VERIFY_WITH_TIMEOUT(Button(*m_Dlg, kIdWrite).isEnabled(), kGuardMs);
+        QCOMPARE(m_Dlg->StatusText(), StatusLineText(SessionStatus::WriteDone));
         QCoreApplication::processEvents();
         QVERIFY(m_Pty->Quiet());
         QVERIFY(m_Dlg->isVisible());
@@ -348,7 +358,8 @@ private slots:
 
     void endingClosesThePort_data() {
         QTest::addColumn<QString>("way");
-        for (const char* way : {"Escape", "Exit", "close box", "menu", "SIGTERM"})
+        for (const char* way :
+             {"Escape", "Exit", "close box", "menu", "SIGTERM", "SIGTERM over a box"})
             QTest::newRow(way) << way;
     }
 
@@ -356,7 +367,7 @@ private slots:
     void endingClosesThePort() {
         QFETCH(QString, way);
         CStopSignals stops;  // raise() sends SIGTERM to this thread, which it blocks
-        const CQuitSignals quit(stops, [this] { m_Dlg->reject(); });  // as CMainApp wires it
+        const CQuitSignals quit(stops, [this] { m_Dlg->EndNow(); });  // as CMainApp wires it
         const int threads = ThreadCount();
         OpenCom1();
         QCOMPARE(ThreadCount(), threads + 1);
@@ -371,6 +382,18 @@ private slots:
         } else if (way == "SIGTERM") {
             ::raise(SIGTERM);
             QTRY_VERIFY_WITH_TIMEOUT(!m_Dlg->isVisible(), kGuardMs);
+        } else if (way == "SIGTERM over a box") {
+            m_Dlg->SetMessageHandler(nullptr);  // a real box, with its own event loop
+            QTimer boxWatch;
+            QObject::connect(&boxWatch, &QTimer::timeout, [&] {
+                if (QApplication::activeModalWidget() == nullptr) return;
+                boxWatch.stop();
+                ::raise(SIGTERM);
+            });
+            boxWatch.start(10);
+            Click(kIdRead);  // nothing answers: "DERID Not Connected" opens
+            QTRY_VERIFY_WITH_TIMEOUT(!m_Dlg->isVisible(), kGuardMs);
+            QCOMPARE(QApplication::activeModalWidget(), nullptr);
         } else {
             QTest::keyClick(&F(28), Qt::Key_Escape);
         }

@@ -101,7 +101,8 @@ private slots:
     }
 
     // Typed values go out right-aligned and filled with "0"; the device keeps what the
-    // write commits and reads it back.
+    // write commits, which the write's read-back confirms, and reads it back. A panel that
+    // stores the write but never answers leaves it unconfirmed, with one box.
     void writeThenReadRoundTripsTheTable() {
         QVERIFY(StartDevice({}));
         QVERIFY(OpenDialog());
@@ -111,10 +112,20 @@ private slots:
             expected << QString::asprintf("%04d", entry * 7);
         }
         Click(kIdWrite);
-        QCOMPARE(m_Dlg->StatusText(), StatusLineText(SessionStatus::WriteDone));
+        QTRY_COMPARE_WITH_TIMEOUT(m_Dlg->StatusText(), StatusLineText(SessionStatus::WriteDone),
+                                  kGuardMs);
         Click(kIdRead);
         QTRY_COMPARE_WITH_TIMEOUT(FieldTexts(), expected, kGuardMs);
         QVERIFY(m_Log.Texts().empty());
+
+        m_Dlg.reset();
+        m_Device->Stop();
+        QVERIFY(StartDevice({"--silent"}));
+        QVERIFY(OpenDialog());
+        Click(kIdWrite);
+        QTRY_COMPARE_WITH_TIMEOUT(m_Log.Texts(), Texts{"DERID Not Connected"}, kGuardMs);
+        QCOMPARE(m_Dlg->StatusText(), StatusLineText(SessionStatus::WriteFailed));
+        QVERIFY(m_Device->Log().find("write end") != std::string::npos);
     }
 
     // The device hangs up after the request and 9 reports. The reports that came before

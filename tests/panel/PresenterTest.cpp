@@ -21,6 +21,7 @@
 
 using namespace keltrove;
 using keltrove::test::CFarEnd;
+using ::testing::AllOf;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::Not;
@@ -31,7 +32,7 @@ namespace {
 namespace fs = std::filesystem;
 using Timeline = std::vector<std::string>;
 
-constexpr auto kGuard = std::chrono::seconds(10);  // only against a hang
+constexpr std::chrono::milliseconds kGuard{10'000};  // only against a hang
 constexpr const char* kNow = "2026-12-07 14:03:27";
 
 std::string ReadText(const fs::path& path) {
@@ -86,7 +87,7 @@ std::string DescribeFrame(std::span<const std::uint8_t> frame) {
 
 // The window, as the presenter sees it; what it is asked to do goes on the timeline:
 // "status:Reading failed", "box:TEXT | DETAIL [Yes/No]", "font:5", "mark:5 differs TIP",
-// "busy:on", "choose:save", and what the session sends, "tx:read request".
+// "activity:writing", "choose:save", and what the session sends, "tx:read request".
 class CFakeWindow final : public IPanelWindow, public IWireTrace {
 public:
     explicit CFakeWindow(Timeline& timeline) : m_Timeline(timeline) {}
@@ -109,7 +110,10 @@ public:
                                                        : " [Yes/No]"));
         return yesNo ? m_Answer : MessageAnswer::Ok;
     }
-    void SetBusy(bool busy) override { Note(busy ? "busy:on" : "busy:off"); }
+    void ShowActivity(Activity activity) override {
+        static constexpr const char* kActivities[] = {"idle", "reading", "writing"};
+        Note(std::string("activity:") + kActivities[int(activity)]);
+    }
     std::optional<std::string> ChooseFile(FileChoice choice) override {
         Note(choice == FileChoice::Save ? "choose:save" : "choose:load");
         return m_Chosen;
@@ -135,9 +139,16 @@ public:
     void SetTicking(TickTimer, bool) override {}
 };
 
+// The write's pauses take no time; `m_OnPause` sees each one's number, from 1.
 class CNoPause final : public IPause {
 public:
-    void Pause(std::chrono::milliseconds) override {}
+    void Pause(std::chrono::milliseconds) override {
+        if (m_OnPause) m_OnPause(++m_nPauses);
+    }
+    std::function<void(int)> m_OnPause;
+
+private:
+    int m_nPauses = 0;
 };
 
 // The window's event queue for the watcher's reports.
@@ -179,14 +190,18 @@ protected:
     }
     // Delivers the watcher's reports as the window's event loop would, until `done` holds;
     // false when it does not within the guard.
-    bool DeliverUntil(const std::function<bool()>& done) {
-        const auto deadline = std::chrono::steady_clock::now() + kGuard;
+    bool DeliverUntil(const std::function<bool()>& done, std::chrono::milliseconds guard = kGuard) {
+        const auto deadline = std::chrono::steady_clock::now() + guard;
         while (!done()) {
             const std::optional<LinkReport> report = m_Reports.Next(deadline);
             if (!report) return false;
             m_Presenter.Deliver(*report);
         }
         return true;
+    }
+    // Delivers what is posted already, waiting for nothing.
+    void DeliverPosted() {
+        DeliverUntil([] { return false; }, std::chrono::milliseconds(0));
     }
     bool DeliverUntilABox() {
         const std::size_t boxes = Lines("box:").size();
@@ -197,9 +212,9 @@ protected:
     }
     // The device answers a read request with the value of each entry, those not empty.
     void Answer(const std::function<std::string(int entry)>& value) {
-        EXPECT_EQ(m_Far.Take(8),
-                  "\x01\x40"
-                  "00000\x03");
+        const std::string request = m_Far.Take(8);
+        ASSERT_EQ(request.size(), 8u);
+        EXPECT_EQ(request[1], '\x40');
         std::string bytes;
         for (int entry = 1; entry <= kEntryCount; ++entry) {
             if (const std::string text = value(entry); !text.empty()) bytes += Report(entry, text);
@@ -230,24 +245,15 @@ protected:
 
 }  // namespace
 
-// Only Latin-1 reaches the panel; the rest is refused and the field says so until the next
-// action clears its mark.
-TEST_F(Presenter, FieldsHoldLatin1AndSayWhatTheyRefused) {
-    const Latin1Split split = SplitLatin1("1\xC3\xA9\xED\x95\x9C\xFF");  // 1, é, 한, a stray byte
-    EXPECT_EQ(split.kept, "1\xC3\xA9");
-    EXPECT_EQ(split.refused, "\xED\x95\x9C\xEF\xBF\xBD");
-    EXPECT_EQ(ToEntryTexts({"1\xC3\xA9\xED\x95\x9C"})[0], "1\xE9");
-    EXPECT_EQ(ToFieldTexts({std::string("\0\xFF", 2)})[0], std::string("\0\xC3\xBF", 3));
-
+// A refusal marks its field until the next action clears the mark.
+TEST_F(Presenter, ARefusalMarksItsFieldUntilTheNextAction) {
     m_Presenter.OnRefused(5, "\xED\x95\x9C");
-    m_Presenter.OnRefused(6, "\xEA\xB0\x80\xEB\x82\x98");
     m_Presenter.OnRead();
-    EXPECT_THAT(Lines("mark:"),
-                ElementsAre("mark:5 refused Entry 5: only Latin-1 characters can be sent to the "
-                            "panel; \"한\" was refused",
-                            "mark:6 refused Entry 6: only Latin-1 characters can be sent to the "
-                            "panel; \"가나\" were refused",
-                            "mark:5 none Entry 5", "mark:6 none Entry 6"));
+    const Timeline marks = Lines("mark:");
+    ASSERT_EQ(marks.size(), 2u);
+    EXPECT_THAT(marks[0], StartsWith("mark:5 refused Entry 5: "));
+    EXPECT_THAT(marks[0], HasSubstr("\"한\" was refused"));
+    EXPECT_EQ(marks[1], "mark:5 none Entry 5");
 }
 
 // A port that does not open says why; choosing Disable closes the open one and lets its lock
@@ -263,7 +269,8 @@ TEST_F(Presenter, ChoosingAPortOpensItOrSaysWhyNot) {
     OpenCom1();
     EXPECT_FALSE(m_Presenter.PortError());
     EXPECT_EQ(m_Dir.LockFiles(), 1);
-    m_Presenter.OnSelectPort(-1);  // nothing chosen in the list
+    EXPECT_EQ(LastStatus(), "status:");  // what it said was about another port
+    m_Presenter.OnSelectPort(-1);        // nothing chosen in the list
     EXPECT_TRUE(m_Presenter.Comm().IsOpen());
     m_Presenter.OnSelectPort(kPortDisable);
     EXPECT_FALSE(m_Presenter.Comm().IsOpen());
@@ -315,15 +322,25 @@ TEST_F(Presenter, AFailedReadSavedAndLoadedAgainGuardsTheWrite) {
     ASSERT_EQ(fonts.size(), 23u);
     EXPECT_EQ(fonts.front(), "font:10");
 
+    // Neither Load nor Save nor a change of port acts behind the back of a read under way.
+    m_Window.m_Answer = MessageAnswer::No;
+    m_Presenter.OnRead();
+    m_Presenter.OnLoad();
+    m_Presenter.OnSave();
+    m_Presenter.OnSelectPort(kPortDisable);
+    EXPECT_THAT(Lines("choose:"), ElementsAre());
+    EXPECT_TRUE(m_Presenter.Comm().IsOpen());
+    ReplyTicks(CProtocolSession::kReplyTicks);  // no answer: the read ends
+
     m_Presenter.OnLoad();
     EXPECT_EQ(m_Window.m_Fields, partial);
     m_Timeline.clear();
     m_Window.m_Answer = MessageAnswer::No;
     m_Presenter.OnWrite(m_Window.m_Fields);
-    EXPECT_THAT(m_Timeline, ElementsAre("busy:on",
+    EXPECT_THAT(m_Timeline, ElementsAre("activity:writing",
                                         "box:Entries 10 to 32 were not read from the panel and "
                                         "will be written as 0000. Write anyway? [Yes/No, No first]",
-                                        "busy:off"));
+                                        "activity:idle"));
 }
 
 // A save through a symbolic link keeps the link, also one whose target the save makes; a
@@ -369,29 +386,72 @@ TEST_F(Presenter, ALoadThatFailsQuotesTheFilesProblems) {
     EXPECT_EQ(m_Window.m_Fields, typed);
 }
 
-// Each field goes out as its Latin-1 bytes while the window is busy; a write that fails ends
-// the busy spell too, and says why.
-TEST_F(Presenter, WriteSendsTheFieldsWhileTheWindowIsBusy) {
+// A write holds the window until its read-back has ended, and only a read-back that shows
+// every entry as written makes it "Writing is Completed"; otherwise one box says why.
+TEST_F(Presenter, AWriteIsCompletedOnlyWhenItsReadBackShowsTheTable) {
     OpenCom1();
     FieldTexts fields;
     fields[1] = "\xC3\xA9";       // é
     fields[2] = "1\xEA\xB0\x80";  // 1 and 가, which no field would have taken
-    m_Presenter.OnWrite(fields);
-    EXPECT_EQ(m_Timeline.front(), "busy:on");
-    EXPECT_EQ(m_Timeline.back(), "busy:off");
-    EXPECT_EQ(m_Far.Take(4 * 8).substr(16), std::string("\x01\x30\x02"
-                                                        "000\xE9\x03\x01\x30\x03"
-                                                        "0001\x03",
-                                                        16));
+    const auto write = [&](const std::function<std::string(int)>& held) {
+        m_Timeline.clear();
+        m_Presenter.OnWrite(fields);
+        EXPECT_EQ(m_Presenter.CurrentActivity(), Activity::Writing);
+        const std::string frames = m_Far.Take(kWriteFrameCount * 8);
+        if (held) {
+            Answer(held);
+        } else {
+            ReplyTicks(CProtocolSession::kReplyTicks);
+        }
+        return frames;
+    };
+    const std::string frames = write([](int entry) {
+        return entry == 2 ? "\xE9" : entry == 3 ? "1" : "0000";
+    });
+    EXPECT_EQ(frames.substr(16, 16), std::string("\x01\x30\x02"
+                                                 "000\xE9\x03\x01\x30\x03"
+                                                 "0001\x03",
+                                                 16));
+    ASSERT_TRUE(DeliverUntil([&] { return LastStatus() != "status:Writing...."; }));
+    EXPECT_EQ(LastStatus(), "status:Writing is Completed");
+    EXPECT_THAT(Lines("box:"), ElementsAre());
+    EXPECT_EQ(m_Timeline.back(), "activity:idle");
+
+    write([](int entry) { return entry == 3 ? "0003" : entry == 2 ? "\xE9" : "0000"; });
+    ASSERT_TRUE(DeliverUntilABox());
+    EXPECT_EQ(LastStatus(), "status:Writing failed");
+    EXPECT_THAT(Lines("mark:"), ElementsAre(StartsWith("mark:3 differs")));
+    ASSERT_THAT(Lines("box:"), ElementsAre(HasSubstr("entry 3 read back otherwise")));
+    EXPECT_THAT(Lines("box:")[0], HasSubstr("\"0003\""));
+
+    write(nullptr);  // a panel that stores the write but never answers
+    EXPECT_EQ(LastStatus(), "status:Writing failed");
+    ASSERT_THAT(Lines("box:"), ElementsAre(StartsWith("box:DERID Not Connected | The table was "
+                                                      "sent to COM1 (" +
+                                                      m_Far.SlavePath() + ")")));
+    EXPECT_THAT(Lines("box:")[0], HasSubstr("no report within 0.25 s"));
+    EXPECT_EQ(m_Timeline.back(), "activity:idle");
+}
+
+// A line that hangs up under a write gives one box, which says both that the write stopped
+// and that the connection is lost; with no port, the write says that none is chosen.
+TEST_F(Presenter, AWriteCutByAHangUpGivesOneBox) {
+    OpenCom1();
+    m_Pause.m_OnPause = [this](int pause) {
+        if (pause == 12) m_Far.HangUp();  // after entry 11 went out
+    };
+    m_Presenter.OnWrite({});
+    DeliverPosted();  // the port is closed, so its watcher has posted all it will
+    ASSERT_THAT(Lines("box:"), ElementsAre(StartsWith("box:Connection to COM1 lost | The write "
+                                                      "stopped after entry 11 of 32")));
+    EXPECT_EQ(LastStatus(), "status:Writing failed");
+    EXPECT_FALSE(m_Presenter.Comm().IsOpen());
 
     m_Timeline.clear();
     m_Presenter.OnSelectPort(kPortDisable);
-    m_Presenter.OnWrite(fields);
-    EXPECT_THAT(m_Timeline,
-                ElementsAre("busy:on", "lost:write begin", "status:Writing failed",
-                            "box:DERID Not Connected | No port is open; choose one in the port "
-                            "list. [OK]",
-                            "busy:off"));
+    m_Presenter.OnWrite({});
+    EXPECT_THAT(Lines("box:"), ElementsAre("box:DERID Not Connected | No port is chosen; choose "
+                                           "one in the port list. [OK]"));
 }
 
 // "DERID Not Connected" says which port gave no answer, or why no request went out, and asks
@@ -404,20 +464,21 @@ TEST_F(Presenter, NoAnswerSaysWhyAndAsksWhetherToTryAgain) {
         ReplyTicks(CProtocolSession::kReplyTicks);
         return Lines("box:");
     };
-    EXPECT_THAT(unanswered(&CPanelPresenter::OnRead),
-                ElementsAre("box:DERID Not Connected | No port is open, so no request went "
-                            "out. Read again now? To choose a port first, answer No. [Yes/No]"));
-    OpenCom1();
+    // With no port to ask, No is the default, so that Enter does not ask again at once.
     EXPECT_THAT(unanswered(&CPanelPresenter::OnCompare),
-                ElementsAre("box:DERID Not Connected | No answer from COM1 (" + m_Far.SlavePath() +
-                            "). Check that the panel is switched on and its cable is plugged in. "
-                            "Compare again now? [Yes/No]"));
+                ElementsAre("box:DERID Not Connected | No port is chosen, so no request went "
+                            "out. Compare again now? To choose a port first, answer No. [Yes/No, "
+                            "No first]"));
+    OpenCom1();
+    EXPECT_THAT(unanswered(&CPanelPresenter::OnRead),
+                ElementsAre("box:DERID Not Connected | COM1 (" + m_Far.SlavePath() +
+                            "): no report within 0.25 s. Check that the panel is switched on and "
+                            "its cable is plugged in. Read again now? [Yes/No]"));
     m_Dir.Map(2, "/nonexistent/keltrove-tty");
     m_Presenter.OnSelectPort(2);
     EXPECT_THAT(unanswered(&CPanelPresenter::OnRead),
-                ElementsAre("box:DERID Not Connected | COM2 is not open, so no request went out. "
-                            "Read again now? To choose COM2 in the port list again first, answer "
-                            "No. [Yes/No]"));
+                ElementsAre(AllOf(StartsWith("box:DERID Not Connected | COM2 is not open"),
+                                  HasSubstr("[Yes/No, No first]"))));
 }
 
 // A lost line closes the port, ends the read under way and says why; what the old watcher
@@ -441,11 +502,9 @@ TEST_F(Presenter, ALostPortClosesAndItsLateReportsAreDropped) {
     m_Presenter.OnRead();
     m_Far.HangUp();
     ASSERT_TRUE(DeliverUntilABox());
-    ASSERT_EQ(m_Timeline.size(), 3u);
-    EXPECT_EQ(m_Timeline[1], "status:Reading failed");
-    EXPECT_THAT(m_Timeline[2], StartsWith("box:Connection to COM1 lost | " + m_Far.SlavePath()));
-    EXPECT_THAT(m_Timeline[2], HasSubstr("\nPlug the device in again, then choose COM1 in the "
-                                         "port list. [OK]"));
+    EXPECT_THAT(Lines("status:"), ElementsAre("status:Reading failed"));
+    ASSERT_THAT(Lines("box:"),
+                ElementsAre(StartsWith("box:Connection to COM1 lost | " + m_Far.SlavePath())));
     EXPECT_FALSE(m_Presenter.Comm().IsOpen());
     EXPECT_EQ(m_Dir.LockFiles(), 0);
 }

@@ -27,25 +27,36 @@ bool IsInput(QEvent::Type type) {
 
 }  // namespace
 
-CBusyWindow::CBusyWindow(QWidget& window, std::initializer_list<QWidget*> controls)
-    : m_Window(window) {
+CBusyWindow::CBusyWindow(QWidget& window, std::initializer_list<QWidget*> controls, bool dropInput)
+    : m_Window(window), m_bFiltering(dropInput) {
     for (QWidget* control : controls) {
         if (control == nullptr || !control->isEnabled()) continue;
         control->setEnabled(false);
         control->repaint();
         m_Disabled.emplace_back(control);
     }
+    if (m_bFiltering) QCoreApplication::instance()->installEventFilter(this);
 }
 
 CBusyWindow::~CBusyWindow() {
-    // What the window system delivered during the job is in the queue now; let it through
-    // this filter, which drops what was meant for the window.
-    QCoreApplication::instance()->installEventFilter(this);
-    QCoreApplication::processEvents();
-    QCoreApplication::instance()->removeEventFilter(this);
+    if (m_bFiltering) QCoreApplication::instance()->removeEventFilter(this);
     for (const QPointer<QWidget>& control : m_Disabled) {
         if (control) control->setEnabled(true);
     }
+}
+
+void CBusyWindow::End() {
+    if (m_bFiltering) {
+        // What the window system delivered while the job held the thread is in the queue
+        // now; it goes through this filter, which drops what was meant for the window.
+        QCoreApplication::processEvents();
+        QCoreApplication::instance()->removeEventFilter(this);
+        m_bFiltering = false;
+    }
+    for (const QPointer<QWidget>& control : m_Disabled) {
+        if (control) control->setEnabled(true);
+    }
+    m_Disabled.clear();
 }
 
 bool CBusyWindow::eventFilter(QObject* watched, QEvent* event) {

@@ -1,22 +1,31 @@
-#include "Latin1Validator.h"
+#include "FieldValidator.h"
+
+#include <QLineEdit>
 
 #include "FieldText.h"
 
 namespace keltrove {
 
-CLatin1Validator::CLatin1Validator(QObject& parent, Refused refused)
-    : QValidator(&parent), m_Refused(std::move(refused)) {}
+CFieldValidator::CFieldValidator(QLineEdit& field, Refused refused)
+    : QValidator(&field), m_Refused(std::move(refused)), m_Last(field.text()) {
+    connect(&field, &QLineEdit::textChanged, this, [this](const QString& text) { m_Last = text; });
+}
 
-QValidator::State CLatin1Validator::validate(QString& input, int& pos) const {
-    const auto split = [](const QString& text) { return SplitLatin1(text.toStdString()); };
-    const Latin1Split before = split(input.left(pos));
-    const Latin1Split after = split(input.mid(pos));
-    if (before.refused.empty() && after.refused.empty()) return Acceptable;
-    const QString kept = QString::fromStdString(before.kept);
-    input = kept + QString::fromStdString(after.kept);
-    pos = static_cast<int>(kept.size());
-    if (m_Refused) m_Refused(before.refused + after.refused);
+QValidator::State CFieldValidator::validate(QString& input, int& pos) const {
+    const std::string text = input.toStdString();
+    const FieldEdit edit = FilterFieldEdit(m_Last.toStdString(), text);
+    if (edit.text == text) return Acceptable;
+    input = QString::fromStdString(edit.text);
+    pos = static_cast<int>(QString::fromStdString(edit.text.substr(0, edit.cursor)).size());
+    if (m_Refused && !edit.refused.empty()) m_Refused(edit.refused);
     return Acceptable;
+}
+
+void CFieldValidator::SetUnfiltered(QLineEdit& field, const QString& text) {
+    const QValidator* validator = field.validator();
+    field.setValidator(nullptr);
+    field.setText(text);
+    field.setValidator(validator);
 }
 
 }  // namespace keltrove

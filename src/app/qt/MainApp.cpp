@@ -92,7 +92,7 @@ CMainApp::~CMainApp() = default;
 
 int CMainApp::Run(const std::function<void(CMainDlg&)>& prepare) {
     CMainDlg dialog;
-    const CQuitSignals quit(m_StopSignals, [&dialog] { dialog.reject(); });
+    const CQuitSignals quit(m_StopSignals, [&dialog] { dialog.EndNow(); });
     if (prepare) prepare(dialog);
     dialog.exec();  // how the dialog ended does not matter to the process
     return 0;

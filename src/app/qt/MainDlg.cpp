@@ -1,5 +1,6 @@
 #include "MainDlg.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QDateTime>
 #include <QKeyEvent>
@@ -65,6 +66,18 @@ void CMainDlg::done(int result) {
     QDialog::done(result);
 }
 
+void CMainDlg::EndNow() {
+    m_bEnding = true;  // from here on no box opens and no file is asked for
+    m_Timers.StopAll();
+    m_Presenter.Close();
+    // A box, a file dialog or a menu runs a loop of its own inside ours: closing it lets
+    // the code that opened it go on, with No or nothing for an answer.
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window != this && window->isVisible()) window->close();
+    }
+    reject();
+}
+
 bool CMainDlg::event(QEvent* event) {
     if (const LinkReport* report = LinkReportIn(*this, *event)) {
         m_Presenter.Deliver(*report);
@@ -105,9 +118,13 @@ void CMainDlg::keyPressEvent(QKeyEvent* event) {
 void CMainDlg::contextMenuEvent(QContextMenuEvent* event) {
     // Stands in for the window menu, which a Linux window does not let a program extend.
     QMenu menu(this);
-    menu.addAction(QStringLiteral("Save table as..."), this, [this] { m_Presenter.OnSave(); });
-    menu.addAction(QStringLiteral("Load table..."), this, [this] { m_Presenter.OnLoad(); });
-    menu.addAction(QStringLiteral("Compare with panel"), this, [this] { m_Presenter.OnCompare(); });
+    const bool idle = m_Presenter.CurrentActivity() == Activity::Idle;
+    menu.addAction(QStringLiteral("Save table as..."), this, [this] { m_Presenter.OnSave(); })
+        ->setEnabled(idle);
+    menu.addAction(QStringLiteral("Load table..."), this, [this] { m_Presenter.OnLoad(); })
+        ->setEnabled(idle);
+    menu.addAction(QStringLiteral("Compare with panel"), this, [this] { m_Presenter.OnCompare(); })
+        ->setEnabled(idle);
     menu.addAction(QStringLiteral("Close"), this, &QDialog::reject);
     menu.addSeparator();
     menu.addAction(QString::fromUtf8(kAboutMenuText), this, [this] { CAboutDlg(this).exec(); });
@@ -138,22 +155,30 @@ void CMainDlg::SetStatusText(const std::string& text) {
 }
 
 MessageAnswer CMainDlg::Ask(const PanelBox& box) {
+    if (m_bEnding) return MessageAnswer::No;
     return m_MessageHandler ? m_MessageHandler(box) : RunMessageBox(this, box);
 }
 
-void CMainDlg::SetBusy(bool busy) {
-    if (busy) {
+void CMainDlg::ShowActivity(Activity activity) {
+    // Out of the member before it ends: its end runs the events that came meanwhile, and
+    // one of them may begin a new activity.
+    if (std::unique_ptr<CBusyWindow> ending = std::move(m_pBusy)) ending->End();
+    m_Activity = activity;
+    if (m_pBusy) return;  // a new activity began meanwhile
+    if (activity == Activity::Writing) {
         m_pBusy = std::make_unique<CBusyWindow>(
-            *this, std::initializer_list<QWidget*>{m_Controls.read, m_Controls.write,
-                                                   m_Controls.exit, m_Controls.portList});
-    } else {
-        // Out of the member before it ends: its end runs the events that came meanwhile,
-        // and one of them may begin a new busy spell.
-        std::unique_ptr<CBusyWindow> ending = std::move(m_pBusy);
+            *this,
+            std::initializer_list<QWidget*>{m_Controls.read, m_Controls.write, m_Controls.exit,
+                                            m_Controls.portList},
+            true);
+    } else if (activity == Activity::Reading) {
+        m_pBusy = std::make_unique<CBusyWindow>(
+            *this, std::initializer_list<QWidget*>{m_Controls.portList}, false);
     }
 }
 
 std::optional<std::string> CMainDlg::ChooseFile(FileChoice choice) {
+    if (m_bEnding) return std::nullopt;
     return m_FileChooser ? m_FileChooser(choice) : ChooseTableFile(this, choice);
 }
 

@@ -57,6 +57,9 @@ public:
     // Every way of ending: the port is closed and the timers stop, for good; the window
     // is not meant to be shown again.
     void done(int result) override;
+    // Ends the window whatever is open, for a stop signal: the port is closed (its lock file
+    // removed) and every event loop returns, a box's too, whose answer is No.
+    void EndNow();
 
 protected:
     bool event(QEvent* event) override;
@@ -71,7 +74,7 @@ private:
     void MarkField(int entry, FieldMark mark, const std::string& tooltip) override;
     void SetStatusText(const std::string& text) override;
     MessageAnswer Ask(const PanelBox& box) override;
-    void SetBusy(bool busy) override;
+    void ShowActivity(Activity activity) override;
     std::optional<std::string> ChooseFile(FileChoice choice) override;
     std::string LocalTimeText() const override;
 
@@ -81,7 +84,9 @@ private:
     MainDlgControls m_Controls;
     CStatusLine* m_pStatusLine = nullptr;  // a child, owned by the window
     std::optional<QFont> m_ValueFont;      // made for the first received value
-    std::unique_ptr<CBusyWindow> m_pBusy;
+    std::unique_ptr<CBusyWindow> m_pBusy;  // the controls the activity holds still
+    Activity m_Activity = Activity::Idle;
+    bool m_bEnding = false;  // a stop signal is ending the window
     MessageHandler m_MessageHandler;
     FileChooser m_FileChooser;
     CPanelPresenter m_Presenter;  // last: its port closes before the rest goes

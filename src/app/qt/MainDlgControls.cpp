@@ -5,7 +5,7 @@
 #include <QToolTip>
 
 #include "DialogTemplate.h"
-#include "Latin1Validator.h"
+#include "FieldValidator.h"
 #include "PortCombo.h"
 #include "TemplateControl.h"
 
@@ -22,7 +22,7 @@ FieldTexts MainDlgControls::Texts() const {
 void MainDlgControls::ShowTexts(const FieldTexts& texts) const {
     for (int entry = 1; entry <= kEntryCount; ++entry) {
         const QString text = QString::fromStdString(texts[static_cast<std::size_t>(entry - 1)]);
-        if (Entry(entry).text() != text) Entry(entry).setText(text);
+        if (Entry(entry).text() != text) CFieldValidator::SetUnfiltered(Entry(entry), text);
     }
 }
 
@@ -47,7 +47,7 @@ MainDlgControls BuildMainDlgControls(QWidget& dialog, const CDialogUnits& units,
         if (control.entry != 0) {
             auto* field = static_cast<QLineEdit*>(widget);
             controls.entries[static_cast<std::size_t>(control.entry - 1)] = field;
-            field->setValidator(new CLatin1Validator(
+            field->setValidator(new CFieldValidator(
                 *field, [refused, entry = control.entry](const std::string& characters) {
                     refused(entry, characters);
                 }));

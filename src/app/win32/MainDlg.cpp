@@ -215,11 +215,12 @@ std::optional<INT_PTR> CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM l
         case WM_QUERYDRAGICON:
             return reinterpret_cast<INT_PTR>(m_hIcon);
         case WM_SYSCOMMAND:
+            if (m_Activity == Activity::Writing && (wParam & 0xFFF0) == SC_CLOSE) return TRUE;
             if ((wParam & 0xFFF0) != IDM_ABOUTBOX) return FALSE;
             ShowAbout();
             return TRUE;
         case WM_CONTEXTMENU:
-            OnContextMenu(lParam);
+            if (m_Activity != Activity::Writing) OnContextMenu(lParam);
             return TRUE;
         case WM_NOTIFY: {
             auto* info = reinterpret_cast<NMTTDISPINFOW*>(lParam);
@@ -325,6 +326,7 @@ HWND CMainDlg::Field(int entry) const {
 }
 
 void CMainDlg::OnCommand(UINT id, UINT code) {
+    if (m_Activity == Activity::Writing) return;  // a write takes no input, Escape's included
     switch (id) {
         case IDOK:  // Enter
             OnEnter();
@@ -420,9 +422,11 @@ void CMainDlg::OnContextMenu(LPARAM lParam) {
     }
     // Stands beside the system menu's about item, for those who look for it here.
     const CPopupMenu menu;
-    ::AppendMenuW(menu.Get(), MF_STRING, kCmdSave, L"Save table as...");
-    ::AppendMenuW(menu.Get(), MF_STRING, kCmdLoad, L"Load table...");
-    ::AppendMenuW(menu.Get(), MF_STRING, kCmdCompare, L"Compare with panel");
+    const UINT table =
+        MF_STRING | (m_Presenter.CurrentActivity() == Activity::Idle ? 0 : MF_GRAYED);
+    ::AppendMenuW(menu.Get(), table, kCmdSave, L"Save table as...");
+    ::AppendMenuW(menu.Get(), table, kCmdLoad, L"Load table...");
+    ::AppendMenuW(menu.Get(), table, kCmdCompare, L"Compare with panel");
     ::AppendMenuW(menu.Get(), MF_STRING, kCmdClose, L"Close");
     ::AppendMenuW(menu.Get(), MF_SEPARATOR, 0, nullptr);
     ::AppendMenuW(menu.Get(), MF_STRING, kCmdAbout, LoadText(m_hInstance, IDS_ABOUT).c_str());
@@ -459,6 +463,12 @@ void CMainDlg::ShowAbout() const {
 LRESULT CALLBACK CMainDlg::FieldProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam,
                                      UINT_PTR entry, DWORD_PTR self) {
     try {
+        // A write takes no input: a field neither changes nor starts anything meanwhile.
+        const bool writing = reinterpret_cast<CMainDlg*>(self)->m_Activity == Activity::Writing;
+        if (writing && ((message >= WM_KEYFIRST && message <= WM_KEYLAST) || message == WM_PASTE ||
+                        message == WM_CUT || message == WM_CLEAR || message == WM_UNDO)) {
+            return 0;
+        }
         switch (message) {
             case WM_CHAR:
                 return reinterpret_cast<CMainDlg*>(self)->OnFieldChar(hWnd, static_cast<int>(entry),
@@ -479,8 +489,9 @@ LRESULT CALLBACK CMainDlg::FieldProc(HWND hWnd, UINT message, WPARAM wParam, LPA
     return ::DefSubclassProc(hWnd, message, wParam, lParam);
 }
 
-// A character beyond Latin-1 cannot travel in the panel's one byte, so it is refused and
-// the field says so. One outside the basic plane comes as two halves; both are one refusal.
+// A character a field may not hold is refused and the field says so; control characters
+// below U+0020 are the edit control's own keys (Backspace, Ctrl+V and the like). One outside
+// the basic plane comes as two halves; both are one refusal.
 LRESULT CMainDlg::OnFieldChar(HWND hField, int entry, WPARAM wParam, LPARAM lParam) {
     const auto unit = static_cast<wchar_t>(wParam);
     std::wstring refused;
@@ -490,7 +501,7 @@ LRESULT CMainDlg::OnFieldChar(HWND hField, int entry, WPARAM wParam, LPARAM lPar
     }
     if (IS_LOW_SURROGATE(unit) && m_wPendingHigh != 0) {
         refused = {m_wPendingHigh, unit};
-    } else if (unit > 0xFF) {
+    } else if (unit >= 0x20 && !IsFieldCharacter(unit)) {
         refused = {unit};
     }
     m_wPendingHigh = 0;
@@ -510,12 +521,11 @@ LRESULT CMainDlg::OnFieldPaste(HWND hField, int entry) {
         }
         ::CloseClipboard();
     }
-    const Latin1Split split = SplitLatin1(Narrow(clip));
-    if (split.refused.empty()) return ::DefSubclassProc(hField, WM_PASTE, 0, 0);
-    // One line, as the field's own paste takes it; the limit of four applies as to typing.
-    const std::wstring kept = Widen(split.kept.substr(0, split.kept.find_first_of("\r\n")));
+    const FieldInput input = PasteInput(Narrow(clip));
+    // The limit of four applies as to typing.
+    const std::wstring kept = Widen(input.kept);
     ::SendMessageW(hField, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(kept.c_str()));
-    m_Presenter.OnRefused(entry, split.refused);
+    m_Presenter.OnRefused(entry, input.refused);
     return 0;
 }
 
@@ -581,23 +591,11 @@ MessageAnswer CMainDlg::Ask(const PanelBox& box) {
     return RunMessageBox(g_hDlgWnd, box);
 }
 
-void CMainDlg::SetBusy(bool busy) {
-    if (busy) {
-        if (m_nBusy++ > 0) return;
-        m_hBusyFocus = ::GetFocus();
-        std::size_t disabled = 0;
-        for (const int id : {IDC_READ, IDC_WRITE, IDC_EXIT, IDC_PORT_LIST}) {
-            const HWND control = ::GetDlgItem(m_hWnd, id);
-            if (control == nullptr || !::IsWindowEnabled(control)) continue;
-            ::EnableWindow(control, FALSE);
-            ::UpdateWindow(control);  // now: no message is handled until the write ends
-            m_BusyDisabled[disabled++] = control;
-        }
-        return;
-    }
-    if (m_nBusy == 0 || --m_nBusy > 0) return;
+void CMainDlg::ShowActivity(Activity activity) {
+    const bool wasWriting = m_Activity == Activity::Writing;
+    m_Activity = activity;
     // Before the controls take clicks again, so that a click on one goes nowhere.
-    DropInputSinceBusy();
+    if (wasWriting) DropInputSinceBusy();
     for (HWND& control : m_BusyDisabled) {
         if (control != nullptr) ::EnableWindow(control, TRUE);
         control = nullptr;
@@ -607,6 +605,20 @@ void CMainDlg::SetBusy(bool busy) {
         ::SendMessageW(m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(m_hBusyFocus), TRUE);
     }
     m_hBusyFocus = nullptr;
+    if (activity == Activity::Idle) return;
+    m_hBusyFocus = ::GetFocus();
+    std::size_t disabled = 0;
+    const auto disable = [&](int id) {
+        const HWND control = ::GetDlgItem(m_hWnd, id);
+        if (control == nullptr || !::IsWindowEnabled(control)) return;
+        ::EnableWindow(control, FALSE);
+        ::UpdateWindow(control);  // now: a write handles no message until it ends
+        m_BusyDisabled[disabled++] = control;
+    };
+    disable(IDC_PORT_LIST);
+    if (activity == Activity::Writing) {
+        for (const int id : {IDC_READ, IDC_WRITE, IDC_EXIT}) disable(id);
+    }
 }
 
 // The clicks and keys that reached the window while the write held the thread: a second

@@ -82,7 +82,7 @@ private:
     void MarkField(int entry, FieldMark mark, const std::string& tooltip) override;
     void SetStatusText(const std::string& text) override;
     MessageAnswer Ask(const PanelBox& box) override;
-    void SetBusy(bool busy) override;
+    void ShowActivity(Activity activity) override;
     std::optional<std::string> ChooseFile(FileChoice choice) override;
     std::string LocalTimeText() const override;
     // ITickTimers
@@ -102,10 +102,10 @@ private:
     CPortList m_PortList;
     CStatusLine m_StatusLine;
     CTraceFile m_Trace;
-    std::array<bool, 2> m_Ticking{};       // Reply, Gap
-    bool m_bEnded = false;                 // the timers stay stopped from here on
-    int m_nBusy = 0;                       // nested busy spells
-    std::array<HWND, 4> m_BusyDisabled{};  // the controls the busy spell disabled
+    std::array<bool, 2> m_Ticking{};  // Reply, Gap
+    bool m_bEnded = false;            // the timers stay stopped from here on
+    Activity m_Activity = Activity::Idle;
+    std::array<HWND, 4> m_BusyDisabled{};  // the controls the activity disabled
     HWND m_hBusyFocus = nullptr;           // where the focus was when it began
     CPanelPresenter m_Presenter;           // last: its port closes before the rest goes
 };

@@ -473,13 +473,15 @@ TEST_F(KeltroveWindow, ReadsSavesWritesComparesAndLeavesThePortFree) {
     expected[27] = "ABCD";
     EXPECT_EQ(*parsed.table, expected) << ReadAll(saved);
 
-    // A click on Read during the write is dropped, not replayed after it.
+    // A click on Read during the write is dropped, not replayed after it: the one read
+    // request that follows is the write's read-back, which confirms it without a box.
     Click(kWriteButton);
     std::this_thread::sleep_for(1s);
     Click(kReadButton);
     ASSERT_TRUE(WaitDeviceLog("write end: 32 entries stored")) << m_pDevice->Log();
     std::this_thread::sleep_for(1s);
-    EXPECT_EQ(Count(m_pDevice->Log(), "read request"), 1u) << m_pDevice->Log();
+    EXPECT_EQ(Count(m_pDevice->Log(), "read request"), 2u) << m_pDevice->Log();
+    EXPECT_EQ(Count(Trace(), " box "), 0u) << Trace();
     EXPECT_GT(StatusPixels(), 100);
 
     ASSERT_NO_FATAL_FAILURE(Menu(3));  // Compare with panel: the panel took the write
@@ -503,7 +505,8 @@ TEST_F(KeltroveWindow, ReadsSavesWritesComparesAndLeavesThePortFree) {
     EXPECT_EQ(cli.code, 0) << cli.err;
 }
 
-// "DERID Not Connected": Escape answers No, so nothing more is sent; Exit ends the window.
+// "DERID Not Connected": Escape answers No, so nothing more is sent. A write that the panel
+// stores but never confirms gives one box. Exit ends the window.
 TEST_F(KeltroveWindow, SilentPanelIsAskedAboutOnceAndExitEnds) {
     ASSERT_NO_FATAL_FAILURE(Device({"--silent"}));
     ASSERT_NO_FATAL_FAILURE(Start());
@@ -516,6 +519,15 @@ TEST_F(KeltroveWindow, SilentPanelIsAskedAboutOnceAndExitEnds) {
     std::this_thread::sleep_for(1500ms);
     EXPECT_EQ(Count(m_pDevice->Log(), "read request"), 1u) << m_pDevice->Log();
     EXPECT_EQ(Windows().size(), 1u);
+
+    Click(kWriteButton);  // "Write anyway?" about the entries the read left: Yes
+    ASSERT_TRUE(WaitWindows(2)) << Trace();
+    Keys("y");
+    ASSERT_TRUE(WaitDeviceLog("write end: 32 entries stored")) << m_pDevice->Log();
+    ASSERT_TRUE(WaitTrace("COM5 box DERID Not Connected", 2)) << Trace();
+    Keys("Return");
+    ASSERT_TRUE(WaitWindows(1));
+    EXPECT_EQ(Count(Trace(), " box "), 3u) << Trace();
     const auto [x, y] = m_Units.Centre(kExitButton);
     ExpectEndsWithZeroOn("mousemove --window " + m_strWindow + " " + std::to_string(x) + " " +
                          std::to_string(y) + " click 1");
