@@ -10,7 +10,14 @@
 ;   STAGE       the folder holding keltrove-cli.exe, Guide.txt, License.txt and, once it is
 ;               built, keltrove.exe
 ;   ICON        the window's icon, for the installer and the uninstaller
+;   HELPER      setup-helper.exe from the same build (setup-helper.cpp): both run it from
+;               their plug-ins folder to find a running Keltrove and to edit the system PATH
 ;   OUTFILE     the installer to write
+;
+; Exit codes, of the installer and the uninstaller alike: 0 done; 1 cancelled by the user;
+; 2 stopped part way: a file could not be written (AllowSkipFiles off) or removed, or the
+; running programs could not be listed; 3 Keltrove runs from the folder, and nothing was
+; changed; 4 done, except that the system PATH could not be changed.
 
 !macro REQUIRE name
     !ifndef ${name}
@@ -23,6 +30,7 @@
 !insertmacro REQUIRE COPYRIGHT
 !insertmacro REQUIRE STAGE
 !insertmacro REQUIRE ICON
+!insertmacro REQUIRE HELPER
 !insertmacro REQUIRE OUTFILE
 
 Unicode true
@@ -30,14 +38,19 @@ Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 ManifestDPIAware true
+; A file that cannot be written stops Setup (Retry or Cancel; Cancel when silent, exit code 2)
+; rather than leave an old one in place and report success.
+AllowSkipFiles off
 
 !include MUI2.nsh
 !include LogicLib.nsh
 !include FileFunc.nsh
-!include WinMessages.nsh
 
 !define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Keltrove"
-!define ENV_KEY "SYSTEM\CurrentControlSet\Control\Session Manager\Environment"
+; setup-helper's exit codes, which become the installer's and the uninstaller's own (makensis
+; reads files beside the script).
+!searchparse /file setup-helper.cpp "    kExitRunning = " EXIT_RUNNING ","
+!searchparse /file setup-helper.cpp "    kExitPathUnchanged = " EXIT_PATH_UNCHANGED ","
 
 !if /FileExists "${STAGE}\keltrove.exe"
     !define HAVE_WINDOW
@@ -79,71 +92,140 @@ VIAddVersionKey /LANG=${LANG_ENGLISH} "FileDescription" "Keltrove ${VERSION} Set
 VIAddVersionKey /LANG=${LANG_ENGLISH} "CompanyName" "${PUBLISHER}"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "LegalCopyright" "${COPYRIGHT}"
 
-; The longest PATH this installer can hold: its strings are NSIS_MAX_STRLEN characters,
-; ending zero included. A longer one would be cut short if written back, so it is left alone.
-!define /math PATH_MOST ${NSIS_MAX_STRLEN} - 1
+!define SETUP_HELPER "$PLUGINSDIR\setup-helper.exe"
 
-; In: $R0 a PATH list, $R1 a folder. Out: $R2 the list without the items that name the
-; folder (in any case, with or without a trailing backslash), every other item kept as it
-; stands; $R3 how many were taken out. Uses $R4 to $R7.
-!macro PATH_WITHOUT un
-Function ${un}PathWithout
-    StrCpy $R2 ""
-    StrCpy $R3 0
-    StrCpy $R4 0  ; where the current item starts
-    StrCpy $R5 0  ; where we are
-    ${Do}
-        StrCpy $R6 $R0 1 $R5
-        ${If} $R6 == ";"
-        ${OrIf} $R6 == ""
-            IntOp $R7 $R5 - $R4
-            StrCpy $R7 $R0 $R7 $R4
-            ${If} $R7 == $R1
-            ${OrIf} $R7 == "$R1\"
-                IntOp $R3 $R3 + 1
-            ${Else}
-                StrCpy $R2 "$R2;$R7"
-            ${EndIf}
-            ${If} $R6 == ""
-                ${ExitDo}
-            ${EndIf}
-            IntOp $R4 $R5 + 1
-        ${EndIf}
-        IntOp $R5 $R5 + 1
-    ${Loop}
-    StrCpy $R2 $R2 "" 1  ; each kept item came with a ";" before it
+; In: $R0 a Keltrove folder. Out: $R0 its programs, each a quoted full path, as
+; setup-helper running takes them.
+!macro PROGRAMS_IN un
+Function ${un}ProgramsIn
+    StrCpy $R0 '"$R0\keltrove.exe" "$R0\keltrove-cli.exe"'
 FunctionEnd
 !macroend
-!insertmacro PATH_WITHOUT ""
-!insertmacro PATH_WITHOUT "un."
+!insertmacro PROGRAMS_IN ""
+!insertmacro PROGRAMS_IN "un."
 
-!macro ANNOUNCE_ENVIRONMENT
-    ; Explorer, and what it starts from now on, reads the new PATH.
-    SendMessage ${HWND_BROADCAST} ${WM_SETTINGCHANGE} 0 "STR:Environment" /TIMEOUT=5000
+; In: $R1 what setup-helper printed. Out: $R1 without the line end of its last line, for
+; DetailPrint and message boxes. Uses $R4.
+!macro CHOMP un
+Function ${un}Chomp
+    StrCpy $R4 $R1 2 -2
+    ${If} $R4 == "$\r$\n"
+        StrCpy $R1 $R1 -2
+    ${EndIf}
+FunctionEnd
 !macroend
+!insertmacro CHOMP ""
+!insertmacro CHOMP "un."
+
+; In: $R0 programs as ProgramsIn gives them; $R3 who has to wait for them ("Setup", "The
+; uninstaller"). Returns once none of them runs. While one does, asks to close it
+; (Retry/Cancel); Cancel, the only answer when silent, stops with exit code EXIT_RUNNING
+; before anything has changed. Uses $R1, $R2 and $R4.
+!macro CLOSE_RUNNING un
+Function ${un}CloseRunning
+    ${Do}
+        nsExec::ExecToStack '"${SETUP_HELPER}" running $R0'
+        Pop $R2
+        Pop $R1
+        Call ${un}Chomp
+        ${If} $R2 == 0
+            Return
+        ${ElseIf} $R2 != ${EXIT_RUNNING}
+            ${If} $R1 == ""
+                StrCpy $R1 "setup-helper.exe could not be run ($R2)."
+            ${EndIf}
+            DetailPrint $R1
+            MessageBox MB_OK|MB_ICONSTOP "$R1$\r$\n$\r$\n$R3 cannot tell whether Keltrove is running, so it stops here." /SD IDOK
+            SetErrorLevel 2
+            Abort
+        ${EndIf}
+        DetailPrint $R1
+        ${IfNot} ${Cmd} `MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$R3 cannot go on while Keltrove is running:$\r$\n$\r$\n$R1$\r$\n$\r$\nClose Keltrove (end keltrove-cli in any Command Prompt too), then choose Retry. Cancel leaves everything as it is." /SD IDCANCEL IDRETRY`
+            DetailPrint "Stopped: Keltrove is running; nothing was changed"
+            SetErrorLevel ${EXIT_RUNNING}
+            Abort
+        ${EndIf}
+    ${Loop}
+FunctionEnd
+!macroend
+!insertmacro CLOSE_RUNNING ""
+!insertmacro CLOSE_RUNNING "un."
+
+; In: $R0 "path-add" or "path-remove"; $R3 what to do by hand should it fail. Puts the
+; installation folder on the system PATH or takes it off, whatever the PATH's length; on
+; failure says why and sets exit code EXIT_PATH_UNCHANGED, and the rest goes on. Uses $R1,
+; $R2 and $R4.
+!macro EDIT_PATH un
+Function ${un}EditPath
+    ; A trailing backslash would escape the closing quote.
+    StrCpy $R1 $INSTDIR
+    StrCpy $R4 $R1 1 -1
+    ${If} $R4 == "\"
+        StrCpy $R1 $R1 -1
+    ${EndIf}
+    nsExec::ExecToStack '"${SETUP_HELPER}" $R0 "$R1"'
+    Pop $R2
+    Pop $R1
+    Call ${un}Chomp
+    ${If} $R2 == 0
+        DetailPrint $R1
+        Return
+    ${EndIf}
+    ${If} $R1 == ""
+        StrCpy $R1 "setup-helper.exe could not be run ($R2)."
+    ${EndIf}
+    DetailPrint $R1
+    MessageBox MB_OK|MB_ICONEXCLAMATION "$R1$\r$\n$\r$\nThe system PATH was left as it is: $R3 by hand (System, Advanced system settings, Environment Variables)." /SD IDOK
+    SetErrorLevel ${EXIT_PATH_UNCHANGED}
+FunctionEnd
+!macroend
+!insertmacro EDIT_PATH ""
+!insertmacro EDIT_PATH "un."
 
 Function .onInit
     SetShellVarContext all
     SetRegView 64
+    InitPluginsDir
+    File "/oname=${SETUP_HELPER}" "${HELPER}"
 FunctionEnd
 
 Function un.onInit
     SetShellVarContext all
     SetRegView 64
+    InitPluginsDir
+    File "/oname=${SETUP_HELPER}" "${HELPER}"
 FunctionEnd
 
 ; An installed Keltrove, of whatever version, is removed first with its own uninstaller, so
 ; that nothing it had and this one lacks stays behind; the entry in Apps is then written
 ; anew under the same key.
 Section "-Previous version"
+    ; Nothing is replaced or removed while Keltrove runs from the folder it goes into, or
+    ; from the one the installed version is in.
     ReadRegStr $0 HKLM "${UNINST_KEY}" "InstallLocation"
+    StrCpy $R0 $INSTDIR
+    Call ProgramsIn
+    StrCpy $1 $R0
+    ${If} $0 != ""
+        StrCpy $R0 $0
+        Call ProgramsIn
+        StrCpy $R0 "$1 $R0"
+    ${EndIf}
+    StrCpy $R3 Setup
+    Call CloseRunning
+
     ${If} $0 != ""
     ${AndIf} ${FileExists} "$0\Uninstall.exe"
         DetailPrint "Removing the Keltrove installed in $0"
         ; _?= runs it in place, and waits for it.
         ClearErrors
         ExecWait '"$0\Uninstall.exe" /S _?=$0' $1
-        ${If} ${Errors}
+        ${If} $1 == ${EXIT_RUNNING}
+            ; Started again since the check above; its uninstaller changed nothing.
+            DetailPrint "Stopped: Keltrove is running from $0; nothing was changed"
+            SetErrorLevel ${EXIT_RUNNING}
+            Abort
+        ${ElseIf} ${Errors}
         ${OrIf} $1 != 0
             DetailPrint "Its uninstaller failed ($1); installing over it"
         ${EndIf}
@@ -184,41 +266,10 @@ Section "Keltrove" SecMain
     WriteRegDWORD HKLM "${UNINST_KEY}" "EstimatedSize" $0
 SectionEnd
 
-!macro PATH_BY_HAND what
-    DetailPrint "The system PATH is missing or too long to edit here; ${what} by hand"
-    MessageBox MB_OK|MB_ICONINFORMATION "The system PATH is too long for this installer to edit safely, so it was left as it is. Please ${what} by hand if you want it." /SD IDOK
-!macroend
-
 Section "Add Keltrove to the system PATH" SecPath
-    ClearErrors
-    ReadRegStr $R0 HKLM "${ENV_KEY}" "Path"
-    ${If} ${Errors}
-        !insertmacro PATH_BY_HAND "add $INSTDIR to it"
-        Return
-    ${EndIf}
-    StrCpy $R1 $INSTDIR
-    Call PathWithout
-    ${If} $R3 > 0
-        DetailPrint "$INSTDIR is on the system PATH already"
-        Return
-    ${EndIf}
-    StrLen $R4 $R0
-    StrLen $R5 $INSTDIR
-    IntOp $R4 $R4 + $R5
-    ${If} $R4 >= ${PATH_MOST}
-        !insertmacro PATH_BY_HAND "add $INSTDIR to it"
-        Return
-    ${EndIf}
-    StrCpy $R6 $R0 1 -1
-    ${If} $R0 == ""
-    ${OrIf} $R6 == ";"
-        StrCpy $R0 "$R0$INSTDIR"
-    ${Else}
-        StrCpy $R0 "$R0;$INSTDIR"
-    ${EndIf}
-    WriteRegExpandStr HKLM "${ENV_KEY}" "Path" $R0
-    !insertmacro ANNOUNCE_ENVIRONMENT
-    DetailPrint "Added $INSTDIR to the system PATH"
+    StrCpy $R0 path-add
+    StrCpy $R3 "add $INSTDIR to it"
+    Call EditPath
 SectionEnd
 
 !insertmacro MUI_FUNCTION_DESCRIPTION_BEGIN
@@ -227,25 +278,30 @@ SectionEnd
 !insertmacro MUI_FUNCTION_DESCRIPTION_END
 
 Section "Uninstall"
-    ; Taken off the PATH whether or not this install put it there: it names a folder that
-    ; is about to go.
-    ClearErrors
-    ReadRegStr $R0 HKLM "${ENV_KEY}" "Path"
-    ${IfNot} ${Errors}
-        StrCpy $R1 $INSTDIR
-        Call un.PathWithout
-        ${If} $R3 > 0
-            WriteRegExpandStr HKLM "${ENV_KEY}" "Path" $R2
-            !insertmacro ANNOUNCE_ENVIRONMENT
-            DetailPrint "Took $INSTDIR off the system PATH"
-        ${EndIf}
-    ${Else}
-        !insertmacro PATH_BY_HAND "take $INSTDIR off it"
-    ${EndIf}
+    StrCpy $R0 $INSTDIR
+    Call un.ProgramsIn
+    StrCpy $R3 "The uninstaller"
+    Call un.CloseRunning
 
-    Delete "$SMPROGRAMS\Keltrove.lnk"
+    ; A program that something else holds stops here, with the uninstaller and the entry in
+    ; Apps kept for another try.
+    ClearErrors
     Delete "$INSTDIR\keltrove.exe"
     Delete "$INSTDIR\keltrove-cli.exe"
+    ${If} ${Errors}
+        DetailPrint "Stopped: a program in $INSTDIR could not be removed"
+        MessageBox MB_OK|MB_ICONSTOP "keltrove.exe or keltrove-cli.exe in $INSTDIR could not be removed: another program holds it. Close that program, then uninstall Keltrove again." /SD IDOK
+        SetErrorLevel 2
+        Abort
+    ${EndIf}
+
+    ; Taken off the PATH whether or not this install put it there: it names a folder that
+    ; is going.
+    StrCpy $R0 path-remove
+    StrCpy $R3 "take $INSTDIR off it"
+    Call un.EditPath
+
+    Delete "$SMPROGRAMS\Keltrove.lnk"
     Delete "$INSTDIR\Guide.txt"
     Delete "$INSTDIR\License.txt"
     Delete "$INSTDIR\Uninstall.exe"
