@@ -50,12 +50,12 @@ panel (after the one connected goes) with TABLE as in a panel list, relative to 
 current folder, or the --table one; "disconnect"; "unplug" unplugs the line until
 "plug". For example: echo 'connect zeros' > FIFO
 
-Standard output carries only these lines, for scripts to wait for:
-  <dir>/COMn -> <pty>                    a line is plugged in, and serves
-  <dir>/COMn unplugged                   the line and COMn are gone
-  panel N connected (TABLE)              with --panels or --control; N counts from 1
-  panel N disconnected (writes stored: W)
-  refused: COMMAND: REASON               a control command that was not carried out
+Standard output lines (the only ones there, for scripts to wait for):
+  <dir>/COMn -> <pty>          a line is plugged in, and serves
+  <dir>/COMn unplugged         the line and COMn are gone
+  panel N connected (TABLE)    with --panels or --control; N counts from 1
+  panel N disconnected (writes stored: W)  the panel went, after W stored writes
+  refused: COMMAND: REASON     a control command that was not carried out
 
 Exit status: 0 after a stop signal, 1 when the port cannot be served (such as a COMn
 that another keltrove-device holds), 2 for a bad command line, table file or panel
