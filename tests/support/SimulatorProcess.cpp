@@ -69,13 +69,18 @@ CSimulatorProcess::~CSimulatorProcess() {
 }
 
 std::string CSimulatorProcess::WaitPlugged() {
+    const std::string line = WaitAnnounced(" -> ");
+    const auto arrow = line.find(" -> ");
+    return arrow == std::string::npos ? std::string() : line.substr(arrow + 4);
+}
+
+std::string CSimulatorProcess::WaitAnnounced(std::string_view text) {
     for (;;) {
         if (const auto end = m_strBuffered.find('\n'); end != std::string::npos) {
-            const std::string line = m_strBuffered.substr(0, end);
+            std::string line = m_strBuffered.substr(0, end);
             m_strBuffered.erase(0, end + 1);
-            const auto arrow = line.find(" -> ");
-            if (arrow != std::string::npos) return line.substr(arrow + 4);
-            continue;  // not an announcement
+            if (line.find(text) != std::string::npos) return line;
+            continue;
         }
         char chunk[256];
         ssize_t got = -1;

@@ -8,6 +8,7 @@
 #include <sys/types.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "UniqueFd.h"
@@ -28,6 +29,11 @@ public:
     // Waits for the next "<dir>/COMn -> <pty>" announcement: the first once the device
     // serves, then one after each hang-up. The pty, or "" when the guard ran out.
     std::string WaitPlugged();
+
+    // Waits for the next line of its standard output that holds `text`, such as "panel 2
+    // connected" or "unplugged"; the lines before it are passed over. The whole line, or ""
+    // when the guard ran out or the child ended.
+    std::string WaitAnnounced(std::string_view text);
 
     // Stops the child with SIGTERM (SIGKILL after the guard) and reaps it: its exit code,
     // 128 + the signal that ended it, or -1 when it had to be killed.

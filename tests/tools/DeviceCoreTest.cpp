@@ -8,6 +8,7 @@
 #include "AnswerShaper.h"
 #include "DeviceSession.h"
 #include "DeviceTable.h"
+#include "PanelBench.h"
 #include "RxAssembler.h"
 
 namespace keltrove::device {
@@ -189,6 +190,11 @@ protected:
         return sent;
     }
 
+    std::vector<std::uint8_t> ReportBytes(int entry, std::string_view value) {
+        const Frame report = EntryReport(entry, Value(value));
+        return {report.begin(), report.end()};
+    }
+
     struct CNoLog : ILineLog {
         void Line(std::string_view) override {}
     } m_Log;
@@ -207,7 +213,9 @@ TEST_F(DeviceSession, PacedAnswersKeepToTheLineAndShortWritesLoseNothing) {
     EXPECT_EQ(due.size(), 11u);
     EXPECT_EQ(RunLine(1s), full);
 
-    Start({{AnswerMode::Burst}});
+    SessionOptions burst;
+    burst.shape.mode = AnswerMode::Burst;
+    Start(burst);
     Receive(kRead, 0ms);
     EXPECT_EQ(RunLine(0ms, 100), full);  // three short writes
 }
@@ -234,6 +242,103 @@ TEST_F(DeviceSession, TheLineGoingAwayEndsWhatIsUnderWay) {
     EXPECT_FALSE(m_Session->NextDue());  // the rest of the answer is not for the next user
     Receive(kEnd, 3s);
     EXPECT_EQ(m_Session->Model().Table(), DefaultTable());
+}
+
+// A panel that echoes each entry frame, stores nothing and never answers a read; and one
+// that answers late.
+TEST_F(DeviceSession, EchoesGoAtOnceAndAnswersAfterTheDelay) {
+    SessionOptions options;
+    options.silent = true;
+    options.panel = {.echoWrites = true, .ignoreWrites = true};
+    options.answerDelay = 260ms;  // not for echoes
+    Start(options);
+    const Frame write[] = {kBegin, Entry(5, "77"), kEnd, kRead, Entry(40, "1")};
+    Receive(write, 0ms);
+    EXPECT_EQ(m_Session->NextDue(), At(0ms));
+    std::vector<std::uint8_t> echoes = ReportBytes(5, "0077");
+    const Frame outOfRange = EntryReport(40, Value("0001"));  // echoed as it came
+    echoes.insert(echoes.end(), outOfRange.begin(), outOfRange.end());
+    EXPECT_EQ(RunLine(1s), echoes);
+    EXPECT_EQ(m_Session->Model().Table(), DefaultTable());
+
+    options = {};
+    options.answerDelay = 260ms;
+    Start(options);
+    Receive(kRead, 0ms);
+    EXPECT_EQ(m_Session->NextDue(), At(260ms));
+    EXPECT_EQ(RunLine(260ms + LineTime(7, kLineBaud)), ReportBytes(1, "0101"));
+}
+
+// --replug-after: every new line hangs up after N frames again; --hangup-after only once.
+TEST_F(DeviceSession, ReplugHangsUpEveryLine) {
+    for (const bool everyLine : {true, false}) {
+        SessionOptions options;
+        options.hangupAfter = 3;
+        options.hangupEveryLine = everyLine;
+        Start(options);
+        for (int line = 0; line < 3; ++line) {
+            Receive(kRead, 1s * line);
+            EXPECT_EQ(RunLine(1s * line + 500ms).size(), everyLine || line == 0 ? 16u : 256u);
+            EXPECT_EQ(m_Session->HangupDue(), everyLine || line == 0);
+            if (m_Session->HangupDue()) m_Session->OnHungUp();
+        }
+    }
+}
+
+TEST(PanelList, NamesTablesWithBlanksAndPointsAtBadLines) {
+    const PanelListParse good =
+        ParsePanelList("# panel  stay  gap\n\n  zeros 100 0\r\nmy table.txt\t2000   500\n");
+    ASSERT_TRUE(good.problems.empty());
+    ASSERT_EQ(good.panels.size(), 2u);
+    EXPECT_EQ(good.panels[0].panel.table, BuiltInTable("zeros"));
+    EXPECT_EQ(good.panels[1].panel.name, "my table.txt");
+    EXPECT_EQ(good.panels[1].stay, 2000ms);
+    EXPECT_EQ(good.panels[1].gap, 500ms);
+
+    const PanelListParse bad =
+        ParsePanelList("zeros 100\ndefault 1 \x1b\ndefault 86400001 0\n100 200\n");
+    std::vector<int> lines;
+    for (const TableProblem& problem : bad.problems) lines.push_back(problem.line);
+    EXPECT_EQ(lines, (std::vector<int>{1, 2, 3, 4}));
+    EXPECT_NE(bad.problems[1].message.find("\"default 1 \\x1B\" is not a panel line"),
+              std::string::npos)
+        << bad.problems[1].message;
+    EXPECT_EQ(ParsePanelList("# nothing\n").problems.at(0).message, "lists no panel");
+}
+
+// A bench on the list's timeline: while no panel is there nothing answers or stores, each
+// panel has its own table and keeps what was written to it until it goes.
+TEST_F(DeviceSession, PanelsComeAndGoOnTheListsTimeline) {
+    Start({});
+    std::vector<std::string> said;
+    CPanelBench bench(*m_Session, m_Log, [&said](const std::string& line) { said.push_back(line); },
+                      {"default", DefaultTable()});
+    const PanelListParse list = ParsePanelList("default 1000 500\nzeros 1000 0\n");
+    bench.Start(list.panels, At(0ms));
+
+    const Frame write[] = {kBegin, Entry(5, "77"), kEnd, kRead};
+    Receive(write, 10ms);
+    const std::vector<std::uint8_t> answer = RunLine(500ms);
+    ASSERT_EQ(answer.size(), 256u);
+    EXPECT_TRUE(
+        std::equal(answer.begin() + 32, answer.begin() + 40, ReportBytes(5, "0077").begin()));
+    Receive(kRead, 900ms);  // its answer is cut off by the panel going
+    bench.OnTime(At(1000ms));
+    EXPECT_FALSE(m_Session->NextDue());
+    Receive(write, 1200ms);
+    EXPECT_FALSE(m_Session->NextDue());
+    EXPECT_EQ(bench.NextChange(), At(1500ms));
+
+    bench.OnTime(At(1500ms));
+    Receive(write, 1600ms);
+    DeviceTable written = *BuiltInTable("zeros");
+    written[4] = Value("0077");
+    EXPECT_EQ(m_Session->Model().Table(), written);
+    bench.OnTime(At(9s));  // woken late: every change that is due is made
+    EXPECT_FALSE(bench.NextChange());
+    EXPECT_EQ(said, (std::vector<std::string>{
+                        "panel 1 connected (default)", "panel 1 disconnected (writes stored: 1)",
+                        "panel 2 connected (zeros)", "panel 2 disconnected (writes stored: 1)"}));
 }
 
 }  // namespace

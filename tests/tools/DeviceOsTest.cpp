@@ -16,8 +16,10 @@
 
 #include "DeviceModel.h"
 #include "DeviceTable.h"
+#include "PanelBench.h"
 #include "PortEntry.h"
 #include "PortMap.h"
+#include "SimulatorProcess.h"
 
 namespace keltrove::device {
 namespace {
@@ -25,6 +27,39 @@ namespace {
 namespace fs = std::filesystem;
 
 const Frame kReadRequest{0x01, 0x40, 0x30, 0x30, 0x30, 0x30, 0x30, 0x03};
+
+std::vector<std::uint8_t> Bytes(std::initializer_list<Frame> frames) {
+    std::vector<std::uint8_t> bytes;
+    for (const Frame& frame : frames) bytes.insert(bytes.end(), frame.begin(), frame.end());
+    return bytes;
+}
+
+// What a device with `table` answers to a read request.
+std::vector<std::uint8_t> Answer(const DeviceTable& table) {
+    std::vector<std::uint8_t> bytes;
+    for (const Frame& report : CDeviceModel(table).Handle(kReadRequest).replies) {
+        bytes.insert(bytes.end(), report.begin(), report.end());
+    }
+    return bytes;
+}
+
+// `count` bytes from `port`, or those that came before the guard ran out.
+std::vector<std::uint8_t> ReadPort(int port, std::size_t count) {
+    std::vector<std::uint8_t> bytes(count);
+    std::size_t got = 0;
+    pollfd far{port, POLLIN, 0};
+    while (got < count && ::poll(&far, 1, test::kGuardMs) == 1) {
+        const ssize_t n = ::read(port, bytes.data() + got, count - got);
+        if (n <= 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    bytes.resize(got);
+    return bytes;
+}
+
+void Send(const std::string& fifo, const std::string& commands) {
+    std::ofstream(fifo) << commands << "\n";
+}
 
 class PortDir : public ::testing::Test {
 protected:
@@ -163,16 +198,95 @@ TEST_F(PortDir, SimulatorWithClosedStreamsKeepsTheLineClean) {
     ::close(port);
     EXPECT_EQ(got, 256u);
     answer.resize(got);
-    std::vector<std::uint8_t> expected;
-    for (const Frame& report : CDeviceModel(DefaultTable()).Handle(kReadRequest).replies) {
-        expected.insert(expected.end(), report.begin(), report.end());
-    }
-    EXPECT_EQ(answer, expected);
+    EXPECT_EQ(answer, Answer(DefaultTable()));
     std::ostringstream lock;
     lock << std::ifstream(m_Dir + "/.COM1.lock").rdbuf();
     EXPECT_EQ(lock.str(), std::to_string(device) + "\n");
     ::kill(device, SIGTERM);
     ::waitpid(device, nullptr, 0);
+}
+
+// An adapter pulled out and put back: COMn goes while it is away, and comes back on a new
+// pty. Then a storm of 50 on timers.
+TEST_F(PortDir, ReplugTakesComNAwayAndBringsANewPty) {
+    ::setenv("KELTROVE_PORT_DIR", m_Dir.c_str(), 1);
+    const std::string link = m_Dir + "/COM1";
+    const std::string fifo = m_Dir + "/control";
+    {
+        // Away for a day, unless told: the test decides when it comes back.
+        test::CSimulatorProcess device(
+            {"--replug-after", "1", "--away", "86400000", "--control", fifo}, m_Dir + "/log");
+        std::string pty = device.WaitPlugged();
+        ASSERT_FALSE(pty.empty());
+        for (int round = 0; round < 2; ++round) {
+            const int port = ::open(link.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+            ASSERT_GE(port, 0);
+            ASSERT_EQ(::write(port, kReadRequest.data(), kReadRequest.size()), 8);
+            ASSERT_EQ(device.WaitAnnounced("COM1"), link + " unplugged") << device.Log();
+            EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+            pollfd hangup{port, POLLIN, 0};
+            EXPECT_EQ(::poll(&hangup, 1, test::kGuardMs), 1);
+            EXPECT_TRUE(hangup.revents & POLLHUP);
+            ::close(port);
+            Send(fifo, "plug");
+            const std::string again = device.WaitPlugged();
+            EXPECT_NE(again, pty);  // another number, as a replugged adapter gets
+            EXPECT_EQ(fs::read_symlink(link), again);
+            pty = again;
+        }
+    }
+    test::CSimulatorProcess storm({"--replug-every", "2", "--away", "2"}, m_Dir + "/log");
+    std::string pty = storm.WaitPlugged();
+    for (int replug = 0; replug < 50; ++replug) {
+        ASSERT_EQ(storm.WaitAnnounced("COM1"), link + " unplugged") << storm.Log();
+        const std::string again = storm.WaitPlugged();
+        ASSERT_NE(again, pty);
+        pty = again;
+    }
+    EXPECT_EQ(storm.Stop(), 0);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+}
+
+// A bench: panels come and go behind a line that stays, each with its own table, by a list
+// and by commands.
+TEST_F(PortDir, PanelsSwitchBehindTheSameLine) {
+    ::setenv("KELTROVE_PORT_DIR", m_Dir.c_str(), 1);
+    std::ofstream(m_Dir + "/panels") << "zeros 1 0\n# a comment\ndefault 1 0\n";
+    {
+        test::CSimulatorProcess bench({"--panels", m_Dir + "/panels"}, m_Dir + "/log");
+        EXPECT_EQ(bench.WaitAnnounced("panel"), "panel 1 connected (zeros)");
+        EXPECT_EQ(bench.WaitAnnounced("panel"), "panel 1 disconnected (writes stored: 0)");
+        EXPECT_EQ(bench.WaitAnnounced("panel"), "panel 2 connected (default)");
+        EXPECT_EQ(bench.WaitAnnounced("panel"), "panel 2 disconnected (writes stored: 0)");
+    }
+
+    const std::string fifo = m_Dir + "/control";
+    test::CSimulatorProcess device({"--control", fifo}, m_Dir + "/log");
+    const std::string pty = device.WaitPlugged();
+    ASSERT_EQ(device.WaitAnnounced("panel"), "panel 1 connected (default)");
+    const int port = ::open((m_Dir + "/COM1").c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(port, 0);
+    Frame entry = kReadRequest;
+    SetEntryFrame(entry, Command::WriteEntry, 5, AlignValue("77"));
+    Frame begin = kReadRequest, end = kReadRequest;
+    SetCommandFrame(begin, Command::WriteBegin);
+    SetCommandFrame(end, Command::WriteEnd);
+    const std::vector<std::uint8_t> write = Bytes({begin, entry, end, kReadRequest});
+    ASSERT_EQ(::write(port, write.data(), write.size()), 32);
+    DeviceTable written = DefaultTable();
+    written[4] = AlignValue("77");
+    EXPECT_EQ(ReadPort(port, 256), Answer(written));
+
+    Send(fifo, "connect zeros\ndisconnect\ndisconnect\nconnect");
+    EXPECT_EQ(device.WaitAnnounced("panel"), "panel 1 disconnected (writes stored: 1)");
+    EXPECT_EQ(device.WaitAnnounced("panel"), "panel 2 connected (zeros)");
+    EXPECT_EQ(device.WaitAnnounced("panel"), "panel 2 disconnected (writes stored: 0)");
+    EXPECT_EQ(device.WaitAnnounced("refused"), "refused: disconnect: no panel is connected");
+    EXPECT_EQ(device.WaitAnnounced("panel"), "panel 3 connected (default)");
+    ASSERT_EQ(::write(port, kReadRequest.data(), kReadRequest.size()), 8);
+    EXPECT_EQ(ReadPort(port, 256), Answer(DefaultTable()));  // not what panel 1 was given
+    EXPECT_EQ(fs::read_symlink(m_Dir + "/COM1"), pty);
+    ::close(port);
 }
 
 }  // namespace

@@ -32,8 +32,13 @@ FrameOutcome CDeviceModel::Handle(const Frame& frame) {
             return AnswerRead();
         case Command::WriteBegin:
             return BeginWrite();
-        case Command::WriteEntry:
-            return StageEntry(frame);
+        case Command::WriteEntry: {
+            FrameOutcome outcome = StageEntry(frame);
+            if (m_Behaviour.echoWrites) {
+                outcome.replies.push_back(EntryReport(EntryOf(frame), ValueOf(frame)));
+            }
+            return outcome;
+        }
         case Command::WriteEnd:
             return EndWrite();
         default:
@@ -75,10 +80,11 @@ FrameOutcome CDeviceModel::StageEntry(const Frame& frame) {
 
 FrameOutcome CDeviceModel::EndWrite() {
     if (!m_Staged) return Ignored(IgnoreReason::NoWriteUnderWay);
-    FrameOutcome outcome = Outcome(FrameAction::WriteStored);
+    FrameOutcome outcome =
+        Outcome(m_Behaviour.ignoreWrites ? FrameAction::WriteIgnored : FrameAction::WriteStored);
     for (std::size_t i = 0; i < m_Table.size(); ++i) {
         if (!(*m_Staged)[i]) continue;
-        m_Table[i] = *(*m_Staged)[i];
+        if (!m_Behaviour.ignoreWrites) m_Table[i] = *(*m_Staged)[i];
         ++outcome.count;
     }
     m_Staged.reset();

@@ -8,6 +8,11 @@
 // program has given up on it) and by AbandonWrite (the port was closed or the line hung
 // up). Every other frame is ignored. Bytes 2 to 6 of command frames mean nothing here.
 //
+// Two ways to misbehave, for testing the program against bad panels: an echoing panel sends
+// each write-entry frame back at once as the entry report for the same entry and value,
+// whether or not a write is under way; a panel that ignores writes stages them as usual but
+// stores nothing at write end.
+//
 // Single-threaded, no I/O. There are no failures: every frame gets an outcome.
 #pragma once
 
@@ -23,9 +28,10 @@ namespace keltrove::device {
 enum class FrameAction {
     ReadAnswered,  // replies hold the 32 reports
     WriteBegun,
-    EntryStaged,  // entry and value of the frame are staged
-    WriteStored,  // count entries were stored
-    Ignored,      // see IgnoreReason
+    EntryStaged,   // entry and value of the frame are staged
+    WriteStored,   // count entries were stored
+    WriteIgnored,  // count entries were staged, and none stored
+    Ignored,       // see IgnoreReason
 };
 
 enum class IgnoreReason { None, NoWriteUnderWay, EntryOutOfRange, UnknownCommand };
@@ -34,14 +40,20 @@ struct FrameOutcome {
     FrameAction action = FrameAction::Ignored;
     IgnoreReason reason = IgnoreReason::None;
     int entry = 0;                // EntryStaged
-    int count = 0;                // WriteStored
+    int count = 0;                // WriteStored, WriteIgnored
     bool abandonedWrite = false;  // a write under way was dropped on the way
-    std::vector<Frame> replies;
+    std::vector<Frame> replies;   // the read's 32 reports, or an entry frame's echo
+};
+
+struct PanelBehaviour {
+    bool echoWrites = false;
+    bool ignoreWrites = false;
 };
 
 class CDeviceModel {
 public:
-    explicit CDeviceModel(const DeviceTable& table) : m_Table(table) {}
+    explicit CDeviceModel(const DeviceTable& table, PanelBehaviour behaviour = {})
+        : m_Table(table), m_Behaviour(behaviour) {}
 
     // `frame` is framed (0x01 ... 0x03); the assembler has made sure of that.
     FrameOutcome Handle(const Frame& frame);
@@ -60,6 +72,7 @@ private:
     FrameOutcome EndWrite();
 
     DeviceTable m_Table;
+    PanelBehaviour m_Behaviour;
     std::optional<StagedValues> m_Staged;  // set while a write is under way
 };
 

@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <array>
+#include <sstream>
 
 #include "OsError.h"
+#include "PanelSources.h"
 
 namespace keltrove::device {
 
@@ -28,34 +30,75 @@ timespec ToTimespec(Nanos duration) {
 }  // namespace
 
 CDeviceServer::CDeviceServer(CDeviceSession& session, CPortEntry& entry, CStopSignals& stop,
-                             Announce announce)
-    : m_Session(session), m_Entry(entry), m_Stop(stop), m_Announce(std::move(announce)) {}
+                             Announce announce, const ReplugOptions& replug)
+    : m_Session(session),
+      m_Entry(entry),
+      m_Stop(stop),
+      m_Announce(std::move(announce)),
+      m_Replug(replug) {}
+
+void CDeviceServer::UseBench(CPanelBench& bench, std::vector<ListedPanel> list,
+                             CControlFifo* control) {
+    m_pBench = &bench;
+    m_List = std::move(list);
+    m_pControl = control;
+}
 
 std::string CDeviceServer::Run() {
     PlugIn();
+    if (m_pBench) m_pBench->Start(std::move(m_List), Clock::now());
     for (;;) {
-        Transmit(Clock::now());
-        if (m_Session.HangupDue()) {
-            HangUp();
-            continue;
+        const TimePoint now = Clock::now();
+        RunTimers(now);
+        if (m_Line) {
+            Transmit(now);
+            if (m_Session.HangupDue()) {
+                HangUp();
+                continue;
+            }
         }
         if (!Wait()) return CStopSignals::Name(m_Stop.Take());
     }
 }
 
+void CDeviceServer::RunTimers(TimePoint now) {
+    if (m_pBench) m_pBench->OnTime(now);
+    if (m_Line && m_UnplugAt && *m_UnplugAt <= now) Unplug(*m_UnplugAt + m_Replug.away);
+    if (!m_Line && m_PlugAt && *m_PlugAt <= now) PlugIn();
+}
+
 void CDeviceServer::PlugIn() {
-    m_Line = std::make_unique<Line>(m_Session.Baud());
+    m_Line = m_NextLine ? std::move(m_NextLine) : std::make_unique<Line>(m_Session.Baud());
     m_bWaitWritable = false;
+    m_PlugAt.reset();
+    if (m_Replug.every) m_UnplugAt = Clock::now() + *m_Replug.every;
     m_Entry.PointAt(m_Line->pty.SlavePath());
-    m_Announce(m_Entry.LinkPath(), m_Line->pty.SlavePath());
+    m_Announce(m_Entry.LinkPath() + " -> " + m_Line->pty.SlavePath());
 }
 
 // Closing the master is what the program sees as the adapter being pulled out.
 void CDeviceServer::HangUp() {
     WaitUntilRead();
+    if (m_Replug.unplugOnHangup) {
+        Unplug(Clock::now() + m_Replug.away);
+        return;
+    }
+    m_NextLine = std::make_unique<Line>(m_Session.Baud());
     m_Line.reset();
     m_Session.OnHungUp();
     PlugIn();
+}
+
+// The link goes first, so that a program that reopens the port at the hang-up finds no
+// COMn rather than the old pty's name.
+void CDeviceServer::Unplug(std::optional<TimePoint> back) {
+    m_NextLine = std::make_unique<Line>(m_Session.Baud());
+    m_Entry.Remove();
+    m_Line.reset();
+    m_Session.OnHungUp();
+    m_UnplugAt.reset();
+    m_PlugAt = back;
+    m_Announce(m_Entry.LinkPath() + " unplugged");
 }
 
 // A bounded wait in short steps: nothing signals that the other side has read its input.
@@ -74,28 +117,44 @@ void CDeviceServer::WaitUntilRead() {
     }
 }
 
+std::optional<TimePoint> CDeviceServer::NextDeadline() const {
+    std::optional<TimePoint> next;
+    const auto consider = [&next](std::optional<TimePoint> when) {
+        if (when && (!next || *when < *next)) next = when;
+    };
+    if (m_Line && !m_bWaitWritable) consider(m_Session.NextDue());
+    if (m_pBench) consider(m_pBench->NextChange());
+    consider(m_Line ? m_UnplugAt : m_PlugAt);
+    return next;
+}
+
 bool CDeviceServer::Wait() {
-    const short masterEvents = POLLIN | (m_bWaitWritable ? POLLOUT : 0);
-    std::array<pollfd, 3> fds{{{m_Stop.Fd(), POLLIN, 0},
-                               {m_Line->pty.Master(), masterEvents, 0},
-                               {m_Line->watch.Fd(), POLLIN, 0}}};
+    enum { kStop, kMaster, kWatch, kControl };
+    std::array<pollfd, 4> fds{{{m_Stop.Fd(), POLLIN, 0}, {-1, 0, 0}, {-1, 0, 0}, {-1, 0, 0}}};
+    if (m_Line) {
+        fds[kMaster] = {m_Line->pty.Master(),
+                        static_cast<short>(POLLIN | (m_bWaitWritable ? POLLOUT : 0)), 0};
+        fds[kWatch] = {m_Line->watch.Fd(), POLLIN, 0};
+    }
+    if (m_pControl) fds[kControl] = {m_pControl->Fd(), POLLIN, 0};
+    const std::optional<TimePoint> deadline = NextDeadline();
     timespec timeout{};
-    const std::optional<TimePoint> due = m_Session.NextDue();
-    const bool timed = due && !m_bWaitWritable;
-    if (timed) timeout = ToTimespec(*due - Clock::now());
+    if (deadline) timeout = ToTimespec(*deadline - Clock::now());
     if (RetryOnEintr([&] {
-            return ::ppoll(fds.data(), fds.size(), timed ? &timeout : nullptr, nullptr);
+            return ::ppoll(fds.data(), fds.size(), deadline ? &timeout : nullptr, nullptr);
         }) < 0) {
         throw CSystemError("ppoll", "pty master", errno);
     }
-    if (fds[0].revents != 0) return false;
+    if (fds[kStop].revents != 0) return false;
     // Never while the simulator holds its own slave descriptor; stop rather than spin.
-    if (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) {
+    if (fds[kMaster].revents & (POLLHUP | POLLERR | POLLNVAL)) {
         throw CSystemError("poll", "pty master " + m_Line->pty.SlavePath(), EIO);
     }
-    if (fds[1].revents & POLLIN) Receive(Clock::now());
-    if (fds[1].revents & POLLOUT) m_bWaitWritable = false;
-    if (fds[2].revents != 0) WatchUse();
+    if (fds[kMaster].revents & POLLIN) Receive(Clock::now());
+    if (fds[kMaster].revents & POLLOUT) m_bWaitWritable = false;
+    if (fds[kWatch].revents != 0) WatchUse();
+    // Last: a command may unplug the line that the events above belong to.
+    if (fds[kControl].revents != 0) TakeCommands();
     return true;
 }
 
@@ -142,6 +201,55 @@ void CDeviceServer::WatchUse() {
     m_Session.OnPortClosed();
     m_Line->pty.ResetAfterClose();
     m_bWaitWritable = false;
+}
+
+void CDeviceServer::TakeCommands() {
+    for (const std::string& line : m_pControl->TakeLines()) {
+        if (line.find_first_not_of(" \t") == std::string::npos) continue;
+        if (const std::string refusal = Command(line); !refusal.empty()) {
+            m_Announce("refused: " + EscapeForMessage(line) + ": " + refusal);
+        }
+    }
+}
+
+std::string CDeviceServer::Command(const std::string& line) {
+    std::istringstream words(line);
+    std::string verb;
+    words >> verb;
+    std::string argument;
+    std::getline(words >> std::ws, argument);
+    while (!argument.empty() && (argument.back() == ' ' || argument.back() == '\t')) {
+        argument.pop_back();
+    }
+    const bool bare = argument.empty();
+    if (verb == "connect") {
+        if (bare) {
+            m_pBench->Connect(m_pBench->First());
+            return {};
+        }
+        const PanelLoad load = LoadPanel(argument, "");
+        if (!load.panel) {
+            std::string problems;
+            for (const std::string& problem : load.problems)
+                problems += (problems.empty() ? "" : "; ") + problem;
+            return problems;
+        }
+        m_pBench->Connect(*load.panel);
+        return {};
+    }
+    if (!bare) return verb + " takes nothing after it";
+    if (verb == "disconnect") return m_pBench->Disconnect() ? "" : "no panel is connected";
+    if (verb == "unplug") {
+        if (!m_Line) return "the line is unplugged already";
+        Unplug(std::nullopt);
+        return {};
+    }
+    if (verb == "plug") {
+        if (m_Line) return "the line is plugged in already";
+        PlugIn();
+        return {};
+    }
+    return "not a command; the commands are connect [TABLE], disconnect, unplug and plug";
 }
 
 }  // namespace keltrove::device

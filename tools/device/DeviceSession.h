@@ -2,11 +2,17 @@
 //
 // It takes the bytes the program sent, with their arrival time, and runs them through the
 // receiver and the device model; it shapes each answer and queues it for the line, and it
-// logs every frame received and sent. It decides when the line must hang up: with
-// hangupAfter N, once N frames have passed on the line since it was plugged in, counting
-// every complete frame received (whatever its command) and every report whose last byte
-// has been written, and not counting noise. An answer is cut short so that no report beyond
-// the Nth frame is queued. This happens once: the line plugged in after it does not hang up.
+// logs every frame received and sent. A read's answer starts answerDelay after the request;
+// an echo goes at once. It decides when the line must hang up: with hangupAfter N, once N
+// frames have passed on the line since it was plugged in, counting every complete frame
+// received (whatever its command) and every report whose last byte has been written, and
+// not counting noise. An answer is cut short so that no report beyond the Nth frame is
+// queued. This happens once, unless hangupEveryLine: then every new line hangs up after N.
+//
+// The panel behind the line can go and another come (a bench where panels are connected one
+// after another) while the line stays. With no panel, frames are logged and counted, and
+// nothing answers or stores them. Each panel starts with its own table and keeps what was
+// written to it until it goes.
 //
 // Single-threaded, no I/O and no clock: the caller passes the time, writes the due bytes
 // and reports the port's events. No failures.
@@ -29,8 +35,11 @@ namespace keltrove::device {
 
 struct SessionOptions {
     ShapeOptions shape;
-    bool silent = false;       // handles every frame, never answers
-    unsigned hangupAfter = 0;  // 0: never hang up
+    PanelBehaviour panel;
+    bool silent = false;  // handles every frame, never answers a read (echoes still go)
+    std::chrono::milliseconds answerDelay{0};  // from a read request to its answer
+    unsigned hangupAfter = 0;                  // 0: never hang up
+    bool hangupEveryLine = false;
 };
 
 class CDeviceSession {
@@ -63,12 +72,22 @@ public:
     void OnPortOpened();
     void OnPortClosed();
 
+    // A new panel with `table` is connected behind the line, in place of any other.
+    void ConnectPanel(const DeviceTable& table);
+    // The panel goes, with its answer and its write under way.
+    void DisconnectPanel();
+    bool PanelConnected() const { return m_bPanel; }
+    // Writes the current panel stored since it was connected.
+    int StoredWrites() const { return m_nStoredWrites; }
+
+    // The current panel, or the last one while none is connected.
     const CDeviceModel& Model() const { return m_Model; }
 
 private:
     void HandleFrame(const Frame& frame, TimePoint now);
-    void QueueAnswer(std::vector<Frame> reports, TimePoint now, std::string& logText);
+    void QueueReports(std::vector<Frame> reports, TimePoint start, std::string& logText);
     void CountFrame();
+    bool HangupArmed() const;
     std::size_t FrameBudget() const;
     void DropUnderWay();
 
@@ -81,6 +100,8 @@ private:
     unsigned m_nFrames = 0;  // frames on this line, for hangupAfter
     bool m_bHangupDue = false;
     bool m_bHungUp = false;
+    bool m_bPanel = true;
+    int m_nStoredWrites = 0;
 };
 
 }  // namespace keltrove::device

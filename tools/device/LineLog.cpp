@@ -34,6 +34,10 @@ std::string DescribeOutcome(const FrameOutcome& outcome) {
         case FrameAction::WriteStored:
             text = "write end: " + std::to_string(outcome.count) + " entries stored";
             break;
+        case FrameAction::WriteIgnored:
+            text = "write end: " + std::to_string(outcome.count) +
+                   " entries not stored (the device ignores writes)";
+            break;
         case FrameAction::Ignored:
             text = IgnoredBecause(outcome.reason);
             break;

@@ -14,6 +14,10 @@ using Clock = std::chrono::steady_clock;
 using TimePoint = Clock::time_point;
 using Nanos = std::chrono::nanoseconds;
 
+// The longest time that a simulator option or a panel list may give, in milliseconds: a
+// day. Longer is surely a typo.
+inline constexpr unsigned kMaxScheduleMs = 86'400'000;
+
 // Line time of `bytes` bytes at `baud`: 10 bits each (start bit, 8 data bits, stop bit), so
 // about 1.04 ms a byte at 9600. Computed from the count, not summed, so it does not drift.
 constexpr Nanos LineTime(std::size_t bytes, unsigned baud) {

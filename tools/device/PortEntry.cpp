@@ -50,9 +50,7 @@ CPortEntry::CPortEntry(std::string directory, std::string name)
 }
 
 CPortEntry::~CPortEntry() {
-    if (!m_strTarget.empty() && ReadLinkAt(m_Dir.Get(), m_strName) == m_strTarget) {
-        ::unlinkat(m_Dir.Get(), m_strName.c_str(), 0);
-    }
+    Remove();
     // Safe while still locked: whoever opened the old file meanwhile sees it is gone (Lock).
     ::unlinkat(m_Dir.Get(), m_strLockName.c_str(), 0);
 }
@@ -128,6 +126,13 @@ void CPortEntry::CheckExistingLink() const {
     if (target.starts_with("/dev/pts/")) return;
     throw CPortRefused(m_strLink + " points at " + target +
                        ", which is not a simulator's port; choose another name with --as");
+}
+
+void CPortEntry::Remove() {
+    if (!m_strTarget.empty() && ReadLinkAt(m_Dir.Get(), m_strName) == m_strTarget) {
+        ::unlinkat(m_Dir.Get(), m_strName.c_str(), 0);
+    }
+    m_strTarget.clear();
 }
 
 void CPortEntry::PointAt(const std::string& target) {

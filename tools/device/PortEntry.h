@@ -37,6 +37,10 @@ public:
     // never finds the name missing.
     void PointAt(const std::string& target);
 
+    // Removes the link, if it still points at this simulator's pty, while the name stays
+    // claimed: an unplugged adapter's name goes from the directory until it comes back.
+    void Remove();
+
     const std::string& LinkPath() const { return m_strLink; }
 
 private:

@@ -4,14 +4,18 @@
 
 #include <csignal>
 #include <cstdio>
+#include <optional>
 #include <random>
 #include <stdexcept>
 #include <string_view>
 #include <vector>
 
+#include "ControlFifo.h"
 #include "DeviceServer.h"
 #include "DeviceTable.h"
 #include "Options.h"
+#include "PanelBench.h"
+#include "PanelSources.h"
 #include "StderrLog.h"
 #include "TableFiles.h"
 
@@ -47,27 +51,40 @@ std::uint32_t Seed(const DeviceOptions& options, ILineLog& log) {
     return seed;
 }
 
-void Announce(ILineLog& log, const std::string& link, const std::string& pty) {
+void Announce(ILineLog& log, const std::string& line) {
     // Standard output carries only these lines, so scripts can wait for them.
-    std::printf("%s -> %s\n", link.c_str(), pty.c_str());
+    std::printf("%s\n", line.c_str());
     std::fflush(stdout);
-    log.Line("-- serving " + link + " -> " + pty);
+    log.Line("-- " + line);
 }
 
-int Serve(const DeviceOptions& options, const DeviceTable& table) {
+int Serve(const DeviceOptions& options, const PanelSource& first, std::vector<ListedPanel> list) {
     keltrove::CStopSignals stop;  // from here on, Ctrl+C ends the loop and the entry is removed
     if (!stop.Error().empty()) throw std::runtime_error(stop.Error());
     std::signal(SIGPIPE, SIG_IGN);  // a closed stdout must not kill us before the cleanup
     CStderrLog log;
     std::mt19937 random(Seed(options, log));
-    CDeviceSession session(table, options.session, random, log);
+    CDeviceSession session(first.table, options.session, random, log);
     CPortEntry entry(options.portDir, options.portName);
-    CDeviceServer server(
-        session, entry, stop,
-        [&log](const std::string& link, const std::string& pty) { Announce(log, link, pty); });
+    const auto announce = [&log](const std::string& line) { Announce(log, line); };
+    CDeviceServer server(session, entry, stop, announce, options.replug);
+    std::optional<CControlFifo> control;
+    if (options.controlFifo) control.emplace(*options.controlFifo);
+    std::optional<CPanelBench> bench;
+    if (options.panelsFile || control) {
+        bench.emplace(session, log, announce, first);
+        server.UseBench(*bench, std::move(list), control ? &*control : nullptr);
+    }
     const std::string signal = server.Run();
     log.Line("-- stopped by " + signal + "; " + entry.LinkPath() + " removed");
     return kExitStopped;
+}
+
+// "what: problem" for each problem, one a line.
+int CannotUse(const std::string& what, const std::vector<std::string>& problems) {
+    std::string text = what + " cannot be used:";
+    for (const std::string& problem : problems) text += "\n" + problem;
+    return UsageError(text);
 }
 
 }  // namespace
@@ -80,18 +97,19 @@ int main(int argc, char** argv) {
         return kExitStopped;
     }
     if (line.kind == CommandLine::Kind::Error) return UsageError(line.text);
-    DeviceTable table = DefaultTable();
+    PanelSource first{"default", DefaultTable()};
     if (line.options.tableFile) {
         const keltrove::TableLoad load = keltrove::LoadTable(*line.options.tableFile);
-        if (!load.table) {
-            std::string problems;
-            for (const std::string& problem : load.problems) problems += "\n" + problem;
-            return UsageError("the table file cannot be used:" + problems);
-        }
-        table = StoredTable(*load.table);
+        if (!load.table) return CannotUse("the table file", load.problems);
+        first = {*line.options.tableFile, StoredTable(*load.table)};
+    }
+    PanelListLoad list;
+    if (line.options.panelsFile) {
+        list = LoadPanelList(*line.options.panelsFile);
+        if (!list.problems.empty()) return CannotUse("the panel list", list.problems);
     }
     try {
-        return Serve(line.options, table);
+        return Serve(line.options, first, std::move(list.panels));
     } catch (const std::exception& error) {
         std::fprintf(stderr, "keltrove-device: %s\n", error.what());
         return kExitFailed;
