@@ -36,6 +36,7 @@ Examples:
   keltrove-cli verify -p \\.\COM12 C:\Backup\new.txt
 )help";
 constexpr const char* kOneDevice = "COM1 and \\\\.\\COM1";
+constexpr const char* kPipeExample = "";
 #else
 constexpr const char* kPortOption = "a port: COM1 to COM8, or a device path";
 constexpr const char* kPorts = R"(
@@ -45,6 +46,7 @@ COMn is looked up in $KELTROVE_PORT_DIR (which must then exist), then in your ow
 and is /dev/ttyS<n-1> at last; 'keltrove-cli ports' shows what each stands for.
 )";
 constexpr const char* kOneDevice = "COM1 and the device it is mapped to; a link and its target";
+constexpr const char* kPipeExample = " (/dev/stdout)";
 #endif
 
 // `words` as a paragraph of the help: lines of at most 90 characters, a blank line before.
@@ -104,14 +106,14 @@ std::string Saving(const std::string& option, bool backup) {
         option +
         " saves a file atomically (a temporary file in the same folder, then a rename), so "
         "that a failed job leaves an earlier file whole; through a symbolic link it replaces "
-        "what the link points at. It saves only a regular file: a device or a pipe "
-        "(/dev/stdout) is refused" +
+        "what the link points at. It saves only a regular file: a device or a pipe" +
+        kPipeExample + " is refused" +
         (option.starts_with("-o") ? ", and without -o a read's table goes to standard output"
                                   : "") +
-        ". A file that cannot be saved exits 2, as a usage error does." +
-        (backup ? " A backup that is the table file being written (by its name, a link or a "
-                  "hard link) is refused before anything is sent."
-                : ""));
+        ". A file that cannot be saved exits 2, as a usage error does; what shows beforehand (a "
+        "pipe, a folder that does not exist, a name too long" +
+        (backup ? ", the table file being written, by its name, a link or a hard link" : "") +
+        ") is refused before anything is sent.");
 }
 
 constexpr const char* kTableFiles = R"(

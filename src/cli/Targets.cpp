@@ -70,6 +70,10 @@ std::string FilesThatClash(const char* option, const std::string& pattern,
                    ": saving what the panel holds there would replace the table; give the "
                    "backup another name";
         }
+        // Found now, not once the panel has been read for nothing.
+        if (std::string wrong = ReplaceProblem(path); !wrong.empty()) {
+            return std::string(option) + " " + wrong;
+        }
         for (std::size_t i = 0; i < paths.size(); ++i) {
             if (!SameFile(paths[i], path)) continue;
             return given + " gives -p " + ports[i] + " and -p " + port + " one file (" + paths[i] +

@@ -20,8 +20,9 @@ std::string OutputFor(const std::string& pattern, const std::string& port);
 std::string OneDeviceTwice(const std::vector<std::string>& ports);
 
 // Why the files that `option` ("-o", "--backup") gives `ports` by `pattern` cannot be
-// saved: two of them are one file, or one is `table`, the table file being written (by its
-// name, through a link, or as a hard link to it). Empty otherwise.
+// saved: one is `table`, the table file being written (by its name, through a link, or as
+// a hard link to it), one cannot be saved as things stand (ReplaceProblem), or two of them
+// are one file. Empty otherwise.
 std::string FilesThatClash(const char* option, const std::string& pattern,
                            const std::vector<std::string>& ports, const std::string& table = {});
 

@@ -33,6 +33,11 @@ FileRead ReadRegularFile(const std::string& path);
 // is replaced keeps its own. Returns an error text, empty on success.
 std::string ReplaceFile(const std::string& path, std::string_view bytes);
 
+// Why ReplaceFile would refuse `path` as things stand: a descriptor's name (/dev/stdout),
+// not a regular file, a folder that does not exist, a name too long; empty when it would
+// try. For a caller that must not do work whose result could not be saved.
+std::string ReplaceProblem(const std::string& path);
+
 // Whether `one` and `other` name one file, so that replacing one would change or lose the
 // other: when both exist, the same file once every link is followed (the same device and
 // inode; on Windows the same volume and file index), which catches a hard link too; when

@@ -291,6 +291,7 @@ TEST_F(CliTest, EachFailureHasItsExitCodeAndSaysWhy) {
         {{"read", "-p", "COM1", "-p", "COM7"}, 2, "-o must name a file with {port}"},
         {{"read", "-p", "com1", "-p", "COM1"}, 2, "the port COM1 is given twice"},
         {{"read", "-p", "COM1", "-o", ""}, 2, "--output: needs a file name"},
+        {{"read", "-p", "COM1", "-o", "/dev/stdout"}, 2, "-o /dev/stdout: is an open descriptor"},
         {{"read"}, 2, "--port is required"},
         {{"write", "-p", "COM1", "--backup", backup, table},
          4,

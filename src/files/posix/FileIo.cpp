@@ -89,6 +89,44 @@ std::filesystem::path Place(const std::string& path) {
     return error ? absolute.lexically_normal() : place;
 }
 
+// Where ReplaceFile writes for `given`, and with which mode.
+struct Target {
+    std::string path;              // every link followed
+    std::filesystem::path folder;  // where the temporary file goes
+    mode_t mode = 0;               // the replaced file's, or the usual for a new one
+};
+
+// Why `given` cannot be replaced as it stands; empty, with `target` set, when it can.
+std::string Prepare(const std::string& given, Target& target) {
+    std::vector<std::string> chain;
+    if (std::string failed = FollowLinks(given, target.path, &chain); !failed.empty()) {
+        return failed;
+    }
+    // /dev/stdout leads to whatever standard output is; were that a file (> log, >> log),
+    // the log would be replaced by the table, and the shell would go on writing into the
+    // old one.
+    if (std::any_of(chain.begin(), chain.end(), IsDescriptorName)) {
+        return NotAFileText(given, "an open descriptor (such as standard output)");
+    }
+    const std::filesystem::path path(target.path);
+    target.folder = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
+    target.mode = 0666 & ~CurrentUmask();
+    struct stat info {};
+    if (::stat(target.path.c_str(), &info) == 0) {
+        // A FIFO or a device cannot be replaced, and writing into one would keep no promise
+        // of a whole file.
+        if (!S_ISREG(info.st_mode)) return NotAFile(given, info.st_mode);
+        target.mode = info.st_mode & 07777;
+        return {};
+    }
+    if (errno != ENOENT) return DescribeFileError(given, errno);  // such as a name too long
+    if (::stat(target.folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        return target.path + ": there is no folder " + target.folder.string() +
+               "; make it first, or choose another place";
+    }
+    return {};
+}
+
 }  // namespace
 
 FileRead ReadRegularFile(const std::string& path) {
@@ -116,42 +154,26 @@ FileRead ReadRegularFile(const std::string& path) {
     }
 }
 
+std::string ReplaceProblem(const std::string& path) {
+    Target ignored;
+    return Prepare(path, ignored);
+}
+
 std::string ReplaceFile(const std::string& given, std::string_view bytes) {
-    std::string path;
-    std::vector<std::string> chain;
-    if (std::string failed = FollowLinks(given, path, &chain); !failed.empty()) return failed;
-    // /dev/stdout leads to whatever standard output is; were that a file (> log, >> log),
-    // the log would be replaced by the table, and the shell would go on writing into the
-    // old one.
-    if (std::any_of(chain.begin(), chain.end(), IsDescriptorName)) {
-        return NotAFileText(given, "an open descriptor (such as standard output)");
-    }
-    const std::filesystem::path target(path);
-    const std::filesystem::path folder =
-        target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
-    mode_t mode = 0666 & ~CurrentUmask();
-    struct stat info {};
-    if (::stat(path.c_str(), &info) == 0) {
-        // A FIFO or a device cannot be replaced, and writing into one would keep no promise
-        // of a whole file.
-        if (!S_ISREG(info.st_mode)) return NotAFile(given, info.st_mode);
-        mode = info.st_mode & 07777;
-    } else if (errno != ENOENT) {
-        return DescribeFileError(given, errno);  // such as a name too long to be a file's
-    }
+    Target target;
+    if (std::string wrong = Prepare(given, target); !wrong.empty()) return wrong;
+    const std::string& path = target.path;
+    const std::filesystem::path& folder = target.folder;
+    const mode_t mode = target.mode;
     // The target's name shortened, so that the temporary's stays within the system's limit
     // wherever the target's does.
     std::string temporary =
-        (folder / ("." + target.filename().string().substr(0, kTemporaryStem) + ".XXXXXX"))
+        (folder / ("." + std::filesystem::path(path).filename().string().substr(0, kTemporaryStem) +
+                   ".XXXXXX"))
             .string();
     UniqueFd file(::mkostemp(temporary.data(), O_CLOEXEC));
     if (!file.IsValid()) {
-        const int error = errno;
-        if (error == ENOENT) {
-            return path + ": there is no folder " + folder.string() +
-                   "; make it first, or choose another place";
-        }
-        return DescribeFileError(path, error, "cannot make a temporary file in its folder");
+        return DescribeFileError(path, errno, "cannot make a temporary file in its folder");
     }
     const auto fail = [&](std::string_view what, int error) {
         ::unlink(temporary.c_str());

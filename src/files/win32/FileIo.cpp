@@ -108,22 +108,27 @@ FileRead ReadRegularFile(const std::string& path) {
     }
 }
 
+std::string ReplaceProblem(const std::string& path) {
+    if (IsDeviceName(path)) return NotAFileText(path, "a device");
+    const DWORD attributes = ::GetFileAttributesW(Widen(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = ::GetLastError();
+        // No such folder, a name too long: said of the file, not of its folder.
+        return error == ERROR_FILE_NOT_FOUND ? std::string() : DescribeFileError(path, error);
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return NotAFileText(path, "a directory");
+    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        return path + ": is read-only; clear its read-only attribute, or choose another name";
+    }
+    return {};
+}
+
 std::string ReplaceFile(const std::string& path, std::string_view bytes) {
+    if (std::string wrong = ReplaceProblem(path); !wrong.empty()) return wrong;
     const std::filesystem::path target(Widen(path));
     const std::filesystem::path folder =
         target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
-    if (IsDeviceName(path)) return NotAFileText(path, "a device");
-    const DWORD attributes = ::GetFileAttributesW(Widen(path).c_str());
-    const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
-    if (!exists && ::GetLastError() != ERROR_FILE_NOT_FOUND) {
-        return DescribeFileError(path, ::GetLastError());  // no such folder, a name too long
-    }
-    if (exists && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        return NotAFileText(path, "a directory");
-    }
-    if (exists && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-        return path + ": is read-only; clear its read-only attribute, or choose another name";
-    }
+    const bool exists = ::GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
     // A name of our own beside the target, on the same volume, so that the swap is one step;
     // the target's name shortened in it, so that it stays within the limit wherever the
     // target's does.
