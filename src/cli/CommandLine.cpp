@@ -2,8 +2,9 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
-#include <cctype>
+#include <initializer_list>
 #include <string_view>
+#include <vector>
 
 #include "ComNames.h"
 #include "ExitCode.h"
@@ -17,64 +18,145 @@ constexpr const char* kAbout =
     R"(Reads, writes and checks the table of DERID panels, on one or several serial ports at
 the same time, with the same frames and pacing as the Keltrove window.)";
 
-// What a port name stands for differs by platform; the rest of the help does not.
+// What a port name stands for differs by platform; most of the rest of the help does not.
 #ifdef _WIN32
+constexpr const char* kPortOption = "a port: COM1 to COM256, or \\\\.\\COMn";
 constexpr const char* kPorts = R"help(
-PORT is one of the computer's own ports, COM1 to COM256 (in any case), or \\.\COMn.
-Device Manager lists them under "Ports (COM & LPT)"; 'keltrove-cli ports' lists them too.
-The Keltrove window offers COM1 to COM8: to use an adapter there, give it a number from 1
-to 8 in Device Manager (the port's Properties, Port Settings, Advanced). File names may hold
-any characters, such as C:\Users\Jürgen\Documents\panel.txt.)help";
+PORT is one of the computer's own ports, COM1 to COM256 (in any case), or \\.\COMn; CON,
+NUL, AUX, PRN, LPT1, drives and files are not serial ports and are refused (exit 2).
+Device Manager lists the ports under "Ports (COM & LPT)"; 'keltrove-cli ports' lists them
+too. The Keltrove window offers COM1 to COM8: to use an adapter there, give it a number from
+1 to 8 in Device Manager (the port's Properties, Port Settings, Advanced). Give files as
+C:\... paths (one that starts with / reads as an option); their names may hold any
+characters, such as C:\Users\Jürgen\Documents\panel.txt.
+
+Examples:
+  keltrove-cli read -p COM3 -o C:\Backup\panel.txt
+  keltrove-cli write -p COM3 -p COM12 --backup C:\Backup\{port}.txt C:\Tables\new.txt
+  keltrove-cli verify -p \\.\COM12 C:\Backup\new.txt
+)help";
+constexpr const char* kOneDevice = "COM1 and \\\\.\\COM1";
+constexpr const char* kPipeExample = "";
 #else
+constexpr const char* kPortOption = "a port: COM1 to COM8, or a device path";
 constexpr const char* kPorts = R"(
 PORT is COM1 to COM8 (in any case), as the Keltrove window maps them, or a device path.
-COMn is looked up in $KELTROVE_PORT_DIR, then in your own map (~/.config/keltrove/ports,
-which 'keltrove-cli map' writes), then in /etc/keltrove/ports, and is /dev/ttyS<n-1> at
-last; 'keltrove-cli ports' shows what each stands for.)";
+COMn is looked up in $KELTROVE_PORT_DIR (which must then exist), then in your own map
+(~/.config/keltrove/ports, which 'keltrove-cli map' writes), then in /etc/keltrove/ports,
+and is /dev/ttyS<n-1> at last; 'keltrove-cli ports' shows what each stands for.
+)";
+constexpr const char* kOneDevice = "COM1 and the device it is mapped to; a link and its target";
+constexpr const char* kPipeExample = " (/dev/stdout)";
 #endif
 
-constexpr const char* kFooter = R"(
--p may be repeated, each port once: the ports are served side by side, and with several
-ports -o and --backup must hold {port}, which becomes the port's name.
+// `words` as a paragraph of the help: lines of at most 90 characters, a blank line before.
+std::string Paragraph(const std::string& words) {
+    constexpr std::size_t kWidth = 90;
+    std::string text = "\n";
+    std::size_t line = 0;
+    for (std::size_t at = 0; at < words.size();) {
+        const std::size_t end = std::min(words.find(' ', at), words.size());
+        const std::size_t length = end - at;
+        if (line > 0 && line + 1 + length > kWidth) {
+            text += '\n';
+            line = 0;
+        } else if (line > 0) {
+            text += ' ';
+            ++line;
+        }
+        text.append(words, at, length);
+        line += length;
+        at = end + 1;
+    }
+    return text + "\n";
+}
 
-A read is whole only when entries 1 to 32 have all arrived. It fails when no new entry has
-come for about a second (0.95 to 1 s), and ends within 32 s whatever the device sends.
+// What the help says of each matter, each once; a command's help holds those that concern it.
+std::string SeveralPorts() {
+    return Paragraph(std::string("-p may be repeated, each port once: the ports are served side by "
+                                 "side. Two names of one device are refused (") +
+                     kOneDevice +
+                     "). With several ports, -o and --backup must hold {port}, which becomes "
+                     "the port's name, and no two ports may be given one file.");
+}
 
-A write is confirmed: the table is then read back and compared, and a panel that does not
-answer that read-back is a device failure, since nothing shows that it took the table.
-With --no-verify the frames are sent and nothing more ("sent, not confirmed"). --backup
-reads the panel first and saves what it holds; when that read or the save fails, nothing is
-written to that panel. --if-changed reads the panel first and writes only when it holds
-something else. A write stopped by Ctrl+C or a signal says after which entry it stopped:
-the panel may then hold part of the table, so write it again.
+constexpr const char* kReading = R"(
+A read is whole only when entries 1 to 32 have all arrived. The panel must start answering
+within 0.2 to 0.25 s of the read request (5 ticks of the 50 ms reply timer), or the read
+fails with "no report within 0.25 s" (exit 4); after that it must bring a new entry at
+least every 0.95 to 1 s. A read ends within 32 s whatever the device sends.
+)";
 
+constexpr const char* kWriting = R"(
+A write is confirmed: after its 34 frames the table is read back and compared. The
+read-back request goes out after a quiet pause of 200 ms after the write end (the same
+pause as before the write end), and only the reports that come after it count as its
+answer, read as a read is (see 'keltrove-cli read --help'). A panel that does not answer it
+is a device failure (exit 4), since nothing shows that it took the table. With --no-verify
+the frames are sent and nothing more ("sent, not confirmed"). --backup reads the panel first
+and saves what it holds; when that read or the save fails, nothing is written to that
+panel. --if-changed reads the panel first and writes only when it holds something else. A
+write stopped by Ctrl+C or a signal says after which entry it stopped: the panel may then
+hold part of the table, so write it again.
+)";
+
+// What `option` (-o, --backup, or both) saves, and how.
+std::string Saving(const std::string& option, bool backup) {
+    return Paragraph(
+        option +
+        " saves a file atomically (a temporary file in the same folder, then a rename), so "
+        "that a failed job leaves an earlier file whole; through a symbolic link it replaces "
+        "what the link points at. It saves only a regular file: a device or a pipe" +
+        kPipeExample + " is refused" +
+        (option.starts_with("-o") ? ", and without -o a read's table goes to standard output"
+                                  : "") +
+        ". A file that cannot be saved exits 2, as a usage error does; what shows beforehand (a "
+        "pipe, a folder that does not exist, a name too long" +
+        (backup ? ", the table file being written, by its name, a link or a hard link" : "") +
+        ") is refused before anything is sent.");
+}
+
+constexpr const char* kTableFiles = R"(
 A table file holds lines "N VALUE": the entry number 1 to 32, one blank, then the value
 as it stands (0 to 4 characters, blanks kept; "\\" and "\xHH" escapes). Lines starting
 with "#" are comments. Values go to the panel right-aligned and filled with "0" on the
 left, as the window sends its fields ("12" becomes 0012). A panel value that a write
 would store otherwise ("12  " becomes 0012) is named on standard error, and in a comment
 of the file that read writes.
-
-With --json every run prints one JSON object on standard output, failures included: its
-"exit" is the exit code, and its "error" (or "problems", for a bad table file) says why.
-
 )";
 
-// "com1" and "Com1" are COM1, as Windows takes them; anything else stays as given.
-std::string NormalPortName(std::string port) {
-    if (const int number = AnyComNumber(port); number != 0) return ComPortName(number);
-    return port;
+constexpr const char* kJson = R"(
+With --json every run prints one JSON object on standard output, failures included: its
+"exit" is the exit code, and its "error" (or "problems", for a bad table file) says why.
+)";
+
+// The exit codes a command can end with; the main help gives them all.
+std::string ExitCodes(std::initializer_list<ExitCode> codes, const char* heading) {
+    std::string text = std::string("\n") + heading + "\n";
+    for (const ExitCodeMeaning& row : kExitCodeMeanings) {
+        if (codes.size() != 0 && std::find(codes.begin(), codes.end(), row.code) == codes.end()) {
+            continue;
+        }
+        std::string code = std::to_string(row.code);
+        code.resize(5, ' ');
+        text += "  " + code + row.meaning + "\n";
+    }
+    return text;
 }
 
-std::string PortCheck(const std::string& port) {
-    const bool comLike = port.size() <= 6 && (port.starts_with("COM") || port.starts_with("com"));
-    if (comLike && ComNumber(port, kLastNamedComPort) == 0) {
-        return kLastNamedComPort == kLastComPort
-                   ? "the port names are COM1 to COM8 (or give a device path)"
-                   : "the port names are COM1 to COM" + std::to_string(kLastNamedComPort) +
-                         " (or give one as \\\\.\\COMn)";
+constexpr const char* kPortCodes = "Exit codes (with several ports the worst one wins):";
+
+// "com1" and "Com1" are COM1 (on Windows "\\.\com1" is \\.\COM1), as Windows takes them;
+// anything else stays as given.
+std::string NormalPortName(std::string port) {
+#ifdef _WIN32
+    if (port.starts_with(kDeviceNamespace)) {
+        const int number = AnyComNumber(std::string_view(port).substr(kDeviceNamespace.size()));
+        if (number != 0) return std::string(kDeviceNamespace) + ComPortName(number);
     }
-    return {};
+#endif
+    if (const int number = AnyComNumber(port); number != 0) return ComPortName(number);
+    return port;
 }
 
 std::string NotEmpty(const std::string& path) {
@@ -100,12 +182,23 @@ bool HasJsonFlag(int argc, const char* const* argv) {
     return false;
 }
 
+// What a line that names no command gave: an unknown option or command, or nothing.
+std::string NoCommand(const CLI::App& app) {
+    const std::vector<std::string> rest = app.remaining();
+    const std::string commands = "read, write, verify, diff or ports";
+    if (rest.empty()) return "a command is required: " + commands;
+    if (rest.front().starts_with("-")) {
+        return "unknown option " + rest.front() +
+               "; the options before a command are --trace, --json, --help and --version";
+    }
+    return "unknown command " + rest.front() + "; the commands are " + commands;
+}
+
 }  // namespace
 
 Parsed ParseCommandLine(int argc, const char* const* argv) {
     Request request;
     CLI::App app(kAbout, "keltrove-cli");
-    app.footer(std::string(kPorts) + kFooter + kExitCodeTable);
     // Wide enough for the longest option, so that its text stays a column of its own (the
     // manual page is made from this help).
     app.get_formatter()->column_width(32);
@@ -118,13 +211,13 @@ Parsed ParseCommandLine(int argc, const char* const* argv) {
                  "results as one JSON object on standard output, failures included");
 
     const auto ports = [&](CLI::App* command) {
-        command->add_option("-p,--port", request.ports, "a port: COM1 to COM8, or a device path")
+        command->add_option("-p,--port", request.ports, kPortOption)
             ->type_name("PORT")
             ->required()
             ->take_all()
             ->allow_extra_args(false)
             ->transform(NormalPortName)
-            ->check(PortCheck);
+            ->check(PortNameProblem);
     };
     CLI::App* read = app.add_subcommand("read", "reads the panel's table");
     ports(read);
@@ -132,6 +225,10 @@ Parsed ParseCommandLine(int argc, const char* const* argv) {
                      "writes the table to FILE, atomically, instead of standard output")
         ->type_name("FILE")
         ->check(NotEmpty);
+    read->footer(std::string(kPorts) + SeveralPorts() + kReading + Saving("-o", false) +
+                 ExitCodes({kExitSuccess, kExitUsage, kExitCannotOpen, kExitDevice, kExitOutputLost,
+                            kExitStopped},
+                           kPortCodes));
     CLI::App* write = app.add_subcommand("write",
                                          "writes the table in FILE into the panel, "
                                          "then reads it back to confirm it");
@@ -153,20 +250,47 @@ Parsed ParseCommandLine(int argc, const char* const* argv) {
         ->check(NotEmpty);
     write->add_flag("--if-changed", request.ifChanged,
                     "first reads the panel, and writes only when it holds something else");
+    write->footer(std::string(kPorts) + SeveralPorts() + kWriting + Saving("--backup", true) +
+                  kTableFiles +
+                  ExitCodes({kExitSuccess, kExitDifferent, kExitUsage, kExitCannotOpen, kExitDevice,
+                             kExitOutputLost, kExitStopped},
+                            kPortCodes));
     CLI::App* verifyCommand =
         app.add_subcommand("verify", "reads the panel and compares it with FILE");
     ports(verifyCommand);
     verifyCommand->add_option("FILE", request.file, "the table file")->required();
+    verifyCommand->footer(std::string(kPorts) + SeveralPorts() + kReading + kTableFiles +
+                          ExitCodes({kExitSuccess, kExitDifferent, kExitUsage, kExitCannotOpen,
+                                     kExitDevice, kExitOutputLost, kExitStopped},
+                                    kPortCodes));
     CLI::App* diff = app.add_subcommand("diff", "compares two table files, offline");
     diff->add_option("FILES", request.files, "FILE1 FILE2")->required()->expected(2);
+    diff->footer(
+        std::string(kTableFiles) +
+        ExitCodes({kExitSuccess, kExitDifferent, kExitUsage, kExitOutputLost}, "Exit codes:"));
     CLI::App* list = app.add_subcommand("ports",
                                         "what COM1 to COM8 stand for, and the serial "
                                         "devices found");
+    list->footer(std::string(kPorts) + ExitCodes({kExitSuccess, kExitOutputLost}, "Exit codes:"));
     CLI::App* map = app.add_subcommand("map", "maps COMn to DEVICE in your own, lasting map");
     map->add_option("COMn", request.com, "COM1 to COM8")->required()->transform(NormalPortName);
     map->add_option("DEVICE", request.device, "such as /dev/ttyUSB0")->required();
     CLI::App* unmap = app.add_subcommand("unmap", "removes COMn from your own map");
     unmap->add_option("COMn", request.com, "COM1 to COM8")->required()->transform(NormalPortName);
+    for (CLI::App* edit : {map, unmap}) {
+        edit->footer(std::string(kPorts) +
+                     ExitCodes({kExitSuccess, kExitUsage, kExitOutputLost}, "Exit codes:"));
+#ifdef _WIN32
+        // There is no map to edit: Device Manager renumbers a port, as `map` says if asked.
+        edit->group("");
+#endif
+    }
+    // After the commands, which would each take it over as their own.
+    app.footer(std::string(kPorts) + SeveralPorts() + kReading + kWriting +
+               Saving("-o or --backup", true) + kTableFiles + kJson +
+               ExitCodes({},
+                         "Exit codes, the same for every command (with several ports the "
+                         "worst one wins):"));
 
     Parsed parsed;
     parsed.json = HasJsonFlag(argc, argv);
@@ -180,7 +304,10 @@ Parsed ParseCommandLine(int argc, const char* const* argv) {
         return parsed;
     } catch (const CLI::ParseError& error) {
         parsed.exitCode = kExitUsage;
-        parsed.text = error.what();
+        // CLI11 asks for a command before it looks at what it did not know.
+        const bool noCommand = dynamic_cast<const CLI::RequiredError*>(&error) != nullptr &&
+                               app.get_subcommands().empty();
+        parsed.text = noCommand ? NoCommand(app) : error.what();
         return parsed;
     }
     if (verify && noVerify) {

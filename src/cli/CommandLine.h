@@ -6,10 +6,12 @@
 //   keltrove-cli [--trace] [--json] verify -p PORT... FILE
 //   keltrove-cli [--json] diff FILE1 FILE2
 //   keltrove-cli [--json] ports
-//   keltrove-cli map COMn DEVICE | unmap COMn
+//   keltrove-cli map COMn DEVICE | unmap COMn     (left out of the help on Windows)
 //
 // Callable from any thread. A bad command line gives its message and exit code 2; --help
-// and --version give their text and 0. Port names are taken in any case: com1 is COM1.
+// and --version give their text and 0, each command's help only what concerns it. Port
+// names are taken in any case (com1 is COM1) and judged by PortNameProblem (ComNames.h):
+// on Windows only COM1 to COM256 and \\.\COMn are ports.
 #pragma once
 
 #include <optional>

@@ -8,6 +8,7 @@
 #include "ComNames.h"
 #include "Console.h"
 #include "FileIo.h"
+#include "FileTexts.h"
 #include "LinkEvents.h"
 #include "PortDescription.h"
 #include "PortJob.h"
@@ -17,6 +18,7 @@
 #include "TableDiff.h"
 #include "TableFile.h"
 #include "TableFiles.h"
+#include "Targets.h"
 #include "Terminal.h"
 #include "UserPortMap.h"
 
@@ -42,22 +44,6 @@ std::string Now() {
     return text;
 }
 
-// "COM1", or a device path as a file name: /dev/ttyUSB0 becomes ttyUSB0.
-std::string PortForFileName(const std::string& port) {
-    std::string name = port.starts_with("/dev/") ? port.substr(5) : port;
-    std::replace(name.begin(), name.end(), '/', '_');
-    std::replace(name.begin(), name.end(), '\\', '_');
-    return name;
-}
-
-std::string OutputFor(const std::string& pattern, const std::string& port) {
-    std::string path = pattern;
-    for (std::size_t at; (at = path.find("{port}")) != std::string::npos;) {
-        path.replace(at, 6, PortForFileName(port));
-    }
-    return path;
-}
-
 // With several ports, every port needs a file of its own (read's tables cannot share
 // standard output either).
 std::string NeedsPortInName(const Request& request, const std::string& pattern,
@@ -70,6 +56,19 @@ std::string NeedsPortInName(const Request& request, const std::string& pattern,
            " must name a file with {port} in it, "
            "such as " +
            option + " panel-{port}.txt";
+}
+
+// The usage errors that only the file system and the port maps show: two names of one
+// device, and files that clash (Targets.h).
+std::string TargetsProblem(const Request& request) {
+    if (std::string wrong = OneDeviceTwice(request.ports); !wrong.empty()) return wrong;
+    if (request.command == Command::Read && !request.output.empty()) {
+        return FilesThatClash("-o", request.output, request.ports);
+    }
+    if (request.command == Command::Write && !request.backup.empty()) {
+        return FilesThatClash("--backup", request.backup, request.ports, request.file);
+    }
+    return {};
 }
 
 std::uint16_t PortTag(const std::string& port, std::size_t index) {
@@ -143,7 +142,8 @@ Json DifferencesJson(const std::vector<EntryDifference>& differences) {
 }
 
 void PrintJson(const Json& json) {
-    std::printf("%s\n", json.dump(2).c_str());
+    // A name that is not UTF-8 (a Linux file name may be anything) must not end the run.
+    std::printf("%s\n", json.dump(2, ' ', false, Json::error_handler_t::replace).c_str());
 }
 
 // One line per port: its error, or what `outcome` says of it, and the received bytes that
@@ -213,6 +213,9 @@ int Read(const Request& request, CStopRequest& stop, CConsole& console, Json& js
     if (std::string wrong = NeedsPortInName(request, request.output, "-o"); !wrong.empty()) {
         return UsageError(console, json, wrong);
     }
+    if (std::string wrong = TargetsProblem(request); !wrong.empty()) {
+        return UsageError(console, json, wrong);
+    }
     std::vector<JobResult> results = RunOnEveryPort(request, stop, console, kReadSteps, "reading",
                                                     [](CPortJob& job) { return job.Read(); });
     json["ports"] = Json::array();
@@ -249,6 +252,9 @@ int Write(const Request& request, CStopRequest& stop, CConsole& console, Json& j
     json["file"] = request.file;
     json["verify"] = request.confirm;
     if (std::string wrong = NeedsPortInName(request, request.backup, "--backup"); !wrong.empty()) {
+        return UsageError(console, json, wrong);
+    }
+    if (std::string wrong = TargetsProblem(request); !wrong.empty()) {
         return UsageError(console, json, wrong);
     }
     const std::optional<EntryTexts> table = LoadOrSay(request.file, console, json, true);
@@ -299,6 +305,9 @@ int Write(const Request& request, CStopRequest& stop, CConsole& console, Json& j
 
 int Verify(const Request& request, CStopRequest& stop, CConsole& console, Json& json) {
     json["file"] = request.file;
+    if (std::string wrong = TargetsProblem(request); !wrong.empty()) {
+        return UsageError(console, json, wrong);
+    }
     const std::optional<EntryTexts> table = LoadOrSay(request.file, console, json, false);
     if (!table) return kExitUsage;
     const std::vector<JobResult> results =
@@ -334,9 +343,9 @@ int Diff(const Request& request, CConsole& console, Json& json) {
         differences.push_back(
             {{"entry", entry}, {"first", DisplayValue(one)}, {"second", DisplayValue(other)}});
         if (request.json) continue;
-        std::printf("entry %d: %s \"%s\", %s \"%s\"\n", entry, request.files[0].c_str(),
-                    DisplayValue(one).c_str(), request.files[1].c_str(),
-                    DisplayValue(other).c_str());
+        std::printf("entry %d: %s \"%s\", %s \"%s\"\n", entry,
+                    DisplayText(request.files[0]).c_str(), DisplayValue(one).c_str(),
+                    DisplayText(request.files[1]).c_str(), DisplayValue(other).c_str());
     }
     if (differences.empty()) console.Say("the two tables put the same 32 values in a panel");
     const int code = differences.empty() ? kExitSuccess : kExitDifferent;
@@ -437,7 +446,8 @@ int Report(const Parsed& parsed) {
         if (!parsed.json) std::fputs(parsed.text.c_str(), stdout);
     } else {
         json["error"] = parsed.text;
-        std::fprintf(stderr, "keltrove-cli: %s\nTry 'keltrove-cli --help'.\n", parsed.text.c_str());
+        std::fprintf(stderr, "keltrove-cli: %s\nTry 'keltrove-cli --help'.\n",
+                     DisplayText(parsed.text).c_str());
     }
     return Finish(parsed.json, json, parsed.exitCode);
 }

@@ -3,6 +3,8 @@
 #include <chrono>
 #include <cstdio>
 
+#include "FileTexts.h"
+
 namespace keltrove::cli {
 
 namespace {
@@ -32,7 +34,7 @@ void CConsole::Say(const std::string& line) {
     std::lock_guard lock(m_Mutex);
     if (m_bDrawn) std::fputs("\r\033[K", stderr);
     m_bDrawn = false;
-    std::fprintf(stderr, "%s\n", line.c_str());
+    std::fprintf(stderr, "%s\n", DisplayText(line).c_str());
     Draw();
 }
 
@@ -41,7 +43,7 @@ void CConsole::OnWire(const std::string& port, WireEvent event,
     if (!m_bTrace) return;
     std::lock_guard lock(m_Mutex);
     const auto since = std::chrono::steady_clock::now().time_since_epoch();
-    std::fprintf(stderr, "%s\n", TraceLine(since, port, event, bytes).c_str());
+    std::fprintf(stderr, "%s\n", DisplayText(TraceLine(since, port, event, bytes)).c_str());
 }
 
 void CConsole::OnStep(const std::string& port) {
@@ -56,8 +58,8 @@ void CConsole::Draw() {
     for (const auto& [port, steps] : m_Done) done += std::min(steps, m_nSteps);
     const int total = m_nSteps * static_cast<int>(m_Done.size());
     const int filled = total == 0 ? 0 : done * kBarWidth / total;
-    const std::string who =
-        m_Done.size() == 1 ? m_Done.begin()->first : std::to_string(m_Done.size()) + " ports";
+    const std::string who = m_Done.size() == 1 ? DisplayText(m_Done.begin()->first)
+                                               : std::to_string(m_Done.size()) + " ports";
     std::fprintf(stderr, "\r%s %s [%s%s] %d/%d", m_strWhat.c_str(), who.c_str(),
                  std::string(static_cast<std::size_t>(filled), '#').c_str(),
                  std::string(static_cast<std::size_t>(kBarWidth - filled), '.').c_str(), done,

@@ -4,8 +4,10 @@
 // Data goes to standard output and everything else here, one whole line at a time from
 // whichever job's thread, so that the lines of several ports never mix. The progress bar
 // is drawn only when standard error is a terminal, and not with --trace; in a pipe or a log
-// it stays silent. Output that cannot be delivered (a closed pipe) is dropped; the caller
-// learns of it at the end (OutputLost). Thread-safe.
+// it stays silent. Control characters in a line (a file or port name may hold any) are
+// shown escaped, so that nothing given can drive the terminal. Output that cannot be
+// delivered (a closed pipe) is dropped; the caller learns of it at the end (OutputLost).
+// Thread-safe.
 #pragma once
 
 #include <cstdint>

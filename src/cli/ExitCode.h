@@ -1,4 +1,5 @@
-// ExitCode: the exit codes of keltrove-cli, the same for every command.
+// ExitCode: the exit codes of keltrove-cli, the same for every command, and what each
+// means in the help.
 //
 // With several ports, the worst code wins (the highest). Constants only.
 #pragma once
@@ -8,24 +9,32 @@ namespace keltrove::cli {
 enum ExitCode : int {
     kExitSuccess = 0,
     kExitDifferent = 1,   // verify, write, diff: differences found
-    kExitUsage = 2,       // a usage error or a bad table file
+    kExitUsage = 2,       // a usage error, a bad table file, or a file that cannot be saved
     kExitCannotOpen = 3,  // a port cannot be opened
     kExitDevice = 4,      // no answer, an incomplete answer, or the line lost
     kExitOutputLost = 5,  // standard output or error could not take what was written
     kExitStopped = 130,   // stopped by Ctrl+C or a signal before the job was done
 };
 
-inline constexpr const char* kExitCodeTable =
-    R"(Exit codes, the same for every command (with several ports the worst one wins):
-  0    success
-  1    differences found (verify, write, diff)
-  2    usage error or bad table file
-  3    a port cannot be opened
-  4    the device failed: no answer, an incomplete answer, the line lost, or no
-       read-back that confirms a write
-  5    the results could not be written: standard output or error was closed (the
-       job itself ran to its end)
-  130  stopped by Ctrl+C or a signal; the ports are closed, and a write cut short
-       says after which entry it stopped)";
+struct ExitCodeMeaning {
+    ExitCode code;
+    const char* meaning;  // lines after the first indented to the column of the first
+};
+
+inline constexpr ExitCodeMeaning kExitCodeMeanings[] = {
+    {kExitSuccess, "success"},
+    {kExitDifferent, "differences found (verify, write, diff)"},
+    {kExitUsage, "usage error, bad table file, or a file that -o or --backup cannot save"},
+    {kExitCannotOpen, "a port cannot be opened"},
+    {kExitDevice,
+     "the device failed: no answer, an incomplete answer, the line lost, or no\n"
+     "       read-back that confirms a write"},
+    {kExitOutputLost,
+     "the results could not be written: standard output or error was closed (the\n"
+     "       job itself ran to its end)"},
+    {kExitStopped,
+     "stopped by Ctrl+C or a signal; the ports are closed, and a write cut short\n"
+     "       says after which entry it stopped"},
+};
 
 }  // namespace keltrove::cli

@@ -1,4 +1,5 @@
-// ComNames: the port names the program offers, "COM1" to "COM8".
+// ComNames: the port names the program offers, "COM1" to "COM8", and which names a port
+// may be given by.
 //
 // What a name stands for is the platform's business (the COM map on Linux, the system's
 // own devices on Windows). Pure, callable from any thread.
@@ -45,6 +46,34 @@ inline int AnyComNumber(std::string_view name) {
 inline int ComNumber(std::string_view name, int last = kLastComPort) {
     const int number = AnyComNumber(name);
     return number >= kFirstComPort && number <= last && name.starts_with("COM") ? number : 0;
+}
+
+// The system's device namespace on Windows, in which "\\.\COM12" names COM12.
+inline constexpr std::string_view kDeviceNamespace = "\\\\.\\";
+
+// The n of "COMn" or "\\.\COMn", any number up to 999, whatever the letters' case; 0 for a
+// name of any other form.
+inline int PortComNumber(std::string_view name) {
+    if (name.starts_with(kDeviceNamespace)) name.remove_prefix(kDeviceNamespace.size());
+    return AnyComNumber(name);
+}
+
+// Why `name` cannot be a port's name; empty when it may be. On Windows only COM1 to COM256
+// are ports, also as \\.\COMn: CON, NUL, AUX, PRN, LPT1, drives and files are not, though
+// the system would open them. On Linux a COMn outside COM1 to COM8 is refused, and any other
+// name is taken as a device path, which the port map judges when it is opened.
+inline std::string PortNameProblem(std::string_view name) {
+    const int number = PortComNumber(name);
+#ifdef _WIN32
+    if (number >= kFirstComPort && number <= kLastNamedComPort) return {};
+    return std::string(name) + " is not a serial port: port names are COM1 to COM" +
+           std::to_string(kLastNamedComPort) + " (or \\\\.\\COMn)";
+#else
+    const bool comLike = name.size() <= 6 && (name.starts_with("COM") || name.starts_with("com"));
+    if (!comLike || (number >= kFirstComPort && number <= kLastNamedComPort)) return {};
+    return std::string(name) + ": the port names are COM1 to COM" +
+           std::to_string(kLastNamedComPort) + " (or give a device path)";
+#endif
 }
 
 // "COM1 (/dev/ttyUSB0)": a port as messages name it, with the device it stands for; the

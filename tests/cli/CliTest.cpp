@@ -274,6 +274,10 @@ TEST_F(CliTest, EachFailureHasItsExitCodeAndSaysWhy) {
     const std::string bad = File("bad.txt", lines);  // 8 problems: 7 values, and entries missing
     const std::string table = File("table.txt", DefaultTableFile());
     const std::string backup = (m_Dir / "backup.txt").string();
+    // Names of the table file being written, and a second name of COM1's device.
+    fs::create_symlink(table, m_Dir / "link.txt");
+    fs::create_hard_link(table, m_Dir / "hard.txt");
+    const std::string pty = fs::read_symlink(m_Dir / "ports/COM1").string();
     struct Case {
         std::vector<std::string> args;
         int code;
@@ -289,10 +293,21 @@ TEST_F(CliTest, EachFailureHasItsExitCodeAndSaysWhy) {
         {{"read", "-p", "COM1", "-p", "COM7"}, 2, "-o must name a file with {port}"},
         {{"read", "-p", "com1", "-p", "COM1"}, 2, "the port COM1 is given twice"},
         {{"read", "-p", "COM1", "-o", ""}, 2, "--output: needs a file name"},
+        {{"read", "-p", "COM1", "-o", "/dev/stdout"}, 2, "-o /dev/stdout: is an open descriptor"},
         {{"read"}, 2, "--port is required"},
         {{"write", "-p", "COM1", "--backup", backup, table},
          4,
          "the read before the write failed: no report within 0.25 s"},
+        {{"write", "-p", "COM1", "--backup", table, table}, 2, "is the table file being written"},
+        {{"write", "-p", "COM1", "--backup", (m_Dir / "link.txt").string(), table},
+         2,
+         "link.txt is the same file as " + table + ", the table file being written"},
+        {{"write", "-p", "COM1", "--backup", (m_Dir / "hard.txt").string(), table},
+         2,
+         "hard.txt is the same file as " + table},
+        {{"verify", "-p", "COM1", "-p", pty, table},
+         2,
+         "-p COM1 and -p " + pty + " name one device (" + pty + "); give it once"},
         {{"write", "-p", "COM1", table},
          4,
          "): the table was sent, but the panel did not answer the read-back (no report within "
@@ -312,7 +327,9 @@ TEST_F(CliTest, EachFailureHasItsExitCodeAndSaysWhy) {
     }
     EXPECT_EQ(ReadFile(saved), "# an earlier backup\n");  // a failed read leaves it whole
     EXPECT_FALSE(fs::exists(backup));
-    // Only the two plain writes sent anything: a bad file or a failed backup sends nothing.
+    EXPECT_EQ(ReadFile(table), DefaultTableFile());  // no backup went onto it
+    // Only the two plain writes sent anything: a bad file, a failed backup or a backup onto
+    // the table sends nothing.
     EXPECT_EQ(Count(device.Log(), "write begin"), 2);
     const Outcome run = Cli({"write", "-p", "COM1", "--no-verify", table});
     EXPECT_EQ(run.code, 0) << run.err;

@@ -96,6 +96,16 @@ TEST_F(PortMapTest, AMapOthersMayChangeMapsNothing) {
     fs::create_directory_symlink(m_Root / "env.real", m_Root / "env");
     EXPECT_THAT(Map("COM2").problem, HasSubstr("was ignored: it is a symbolic link"));
     fs::remove(m_Root / "env");
+
+    // So is a $KELTROVE_PORT_DIR that is missing or no directory, mistyped perhaps: COM4 is
+    // not quietly the built-in /dev/ttyS3 then.
+    const std::string named =
+        "the port map " + (m_Root / "env").string() + " ($KELTROVE_PORT_DIR) ";
+    EXPECT_THAT(Map("COM4").problem, HasSubstr(named + "does not exist: set KELTROVE_PORT_DIR"));
+    std::ofstream(m_Root / "env") << "COM4\n";
+    EXPECT_THAT(Map("COM4").problem, HasSubstr(named + "is not a directory"));
+    EXPECT_EQ(Map("COM4").device, "");
+    fs::remove(m_Root / "env");
     fs::rename(m_Root / "env.real", m_Root / "env");
 
     if (::geteuid() != 0) GTEST_SKIP() << "only root can give a map to another user";

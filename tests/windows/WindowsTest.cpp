@@ -155,6 +155,14 @@ TEST_F(UnderWine, CliFailuresHaveTheirExitCodes) {
     EXPECT_EQ(run.code, 2) << run.err;
     EXPECT_THAT(run.err, HasSubstr("COM7: is a device, not a file"));
 
+    // Not every name Windows opens is a port: NUL would be taken, AUX would be COM1.
+    run = Cli({"read", "-p", "NUL"});
+    EXPECT_EQ(run.code, 2) << run.err;
+    EXPECT_THAT(run.err, HasSubstr("NUL is not a serial port: port names are COM1 to COM256"));
+    run = Cli({"read", "-p", kPort, "-p", std::string("\\\\.\\") + kPort, "-o", "{port}.txt"});
+    EXPECT_EQ(run.code, 2) << run.err;
+    EXPECT_THAT(run.err, HasSubstr("name one device (COM5)"));
+
     Device({"--silent"});
     run = Cli({"read", "-p", kPort});
     EXPECT_EQ(run.code, 4) << run.err;

@@ -92,13 +92,23 @@ bool MapFrom(PortPlace place, const std::string& directory, PortMapping& mapping
     UniqueFd dir(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!dir.IsValid()) {
         const int error = errno;
-        if (error == ENOENT) return false;
+        // Your map and the system's may well not exist; the directory that the environment
+        // names must, or a mistyped test directory would lead to a real serial port.
+        const bool named = place == PortPlace::Environment;
+        if (error == ENOENT && !named) return false;
         mapping.place = place;
         mapping.directory = directory;
         struct stat info {};
         const bool link = ::lstat(directory.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
-        mapping.problem = "the port map " + directory + " (" + std::string(PlaceName(place)) +
-                          ") was ignored: " +
+        const std::string map =
+            "the port map " + directory + " (" + std::string(PlaceName(place)) + ")";
+        if (named && (error == ENOENT || error == ENOTDIR) && !link) {
+            mapping.problem = map + (error == ENOENT ? " does not exist" : " is not a directory") +
+                              ": set KELTROVE_PORT_DIR to a port directory that exists (the "
+                              "simulator's), or unset it to use your own map and the system's";
+            return true;
+        }
+        mapping.problem = map + " was ignored: " +
                           (link ? "it is a symbolic link, which could be pointed anywhere"
                                 : SystemMessage(error));
         return true;

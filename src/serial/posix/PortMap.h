@@ -15,7 +15,8 @@
 // through which the entry is then opened, so the directory cannot be swapped in between.
 // A directory that exists but is refused maps nothing: the port then fails to open with
 // the reason, rather than quietly becoming a real serial port the user never chose. So does
-// an entry that a simulator left behind when it ended.
+// a $KELTROVE_PORT_DIR that does not exist or is no directory (a mistyped test directory),
+// and an entry that a simulator left behind when it ended.
 //
 // Reads the environment and the file system; callable from any thread as long as no thread
 // changes the environment meanwhile. Never throws: what goes wrong is in `problem`.

@@ -14,14 +14,10 @@ namespace {
 // The driver's queue sizes, each way.
 constexpr DWORD kDriverQueue = 4096;
 
-// What CreateFile opens for `name`: COMn names go through the device namespace, which
-// every COM number needs from COM10 on; anything else is taken as it stands.
+// What CreateFile opens for a port name that PortNameProblem takes: the port through the
+// device namespace, which every COM number needs from COM10 on.
 std::string DevicePathFor(const std::string& name) {
-    if (name.starts_with("\\\\.\\")) return name;
-    if (AnyComNumber(name) != 0) {
-        return "\\\\.\\" + name;
-    }
-    return name;
+    return std::string(kDeviceNamespace) + ComPortName(PortComNumber(name));
 }
 
 // Waits for an overlapped ReadFile or WriteFile that `ok` and the last error describe.
@@ -66,6 +62,11 @@ bool CSerialLink::OpenAndSetUp(std::uint32_t baud) {
 }
 
 PortHandle CSerialLink::OpenExclusive() {
+    // CON, NUL, AUX or a file would open as well, and AUX would even be COM1 by another name.
+    if (std::string wrong = PortNameProblem(m_strDevice); !wrong.empty()) {
+        Fail(std::move(wrong));
+        return {};
+    }
     m_strDevicePath = DevicePathFor(m_strDevice);
     PortHandle port;
     // Share mode 0: for this program alone. Overlapped, so that the watcher's wait and the
