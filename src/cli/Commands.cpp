@@ -1,7 +1,6 @@
 #include "Commands.h"
 
 #include <algorithm>
-#include <ctime>
 #include <nlohmann/json.hpp>
 #include <thread>
 
@@ -10,6 +9,7 @@
 #include "FileIo.h"
 #include "FileTexts.h"
 #include "LinkEvents.h"
+#include "LocalTime.h"
 #include "PortDescription.h"
 #include "PortJob.h"
 #include "ProtocolSession.h"
@@ -30,19 +30,6 @@ using Json = nlohmann::ordered_json;
 
 constexpr int kReadSteps = 1 + kEntryCount;  // the request, then 32 entries
 constexpr std::size_t kProblemsShown = 5;    // of a bad table file; more would scroll away
-
-std::string Now() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-    return text;
-}
 
 // With several ports, every port needs a file of its own (read's tables cannot share
 // standard output either).
@@ -178,7 +165,7 @@ std::string TableText(const EntryTexts& panel, const JobResult& result, CConsole
     const std::vector<std::string> notes = DescribeNotRestorable(NotRestorable(panel));
     for (const std::string& note : notes) console.Say(result.port + ": " + note);
     json["notes"] = notes;
-    std::vector<std::string> comments{"read from " + Where(result) + " at " + Now()};
+    std::vector<std::string> comments{"read from " + Where(result) + " at " + LocalTimeText()};
     comments.insert(comments.end(), notes.begin(), notes.end());
     return FormatTableFile(panel, comments);
 }
@@ -228,7 +215,7 @@ int Read(const Request& request, CStopRequest& stop, CConsole& console, Json& js
                 entry["entries"] = EntriesJson(*result.panel);
             } else {
                 const std::string path = OutputFor(request.output, result.port);
-                if (std::string failed = ReplaceFile(path, text); !failed.empty()) {
+                if (std::string failed = SaveAtomically(path, text); !failed.empty()) {
                     result.code = kExitUsage;
                     result.error =
                         failed + "; the table read from " + result.port + " was not saved";
@@ -264,7 +251,7 @@ int Write(const Request& request, CStopRequest& stop, CConsole& console, Json& j
         steps.save = [&](const EntryTexts& panel, JobResult& result) {
             Json ignored;
             const std::string path = OutputFor(request.backup, result.port);
-            std::string failed = ReplaceFile(path, TableText(panel, result, console, ignored));
+            std::string failed = SaveAtomically(path, TableText(panel, result, console, ignored));
             if (failed.empty()) result.backup = path;
             return failed;
         };

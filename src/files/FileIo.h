@@ -3,7 +3,7 @@
 //
 // ReadRegularFile refuses, without blocking on them, what is not a regular file: a
 // directory, a FIFO (which would block for ever without a writer), a device (opening a
-// serial port would change its modem lines). ReplaceFile writes a temporary file in the
+// serial port would change its modem lines). SaveAtomically writes a temporary file in the
 // same folder, flushes it to the disk and renames it over the target (through a symbolic
 // link, over what the link points at, and the link stays), so that the target
 // is either the old file whole or the new one whole, even after a crash; on failure the
@@ -31,9 +31,9 @@ FileRead ReadRegularFile(const std::string& path);
 
 // Makes `path` hold `bytes`, atomically. A new file gets the usual permissions; a file that
 // is replaced keeps its own. Returns an error text, empty on success.
-std::string ReplaceFile(const std::string& path, std::string_view bytes);
+std::string SaveAtomically(const std::string& path, std::string_view bytes);
 
-// Why ReplaceFile would refuse `path` as things stand: a descriptor's name (/dev/stdout),
+// Why SaveAtomically would refuse `path` as things stand: a descriptor's name (/dev/stdout),
 // not a regular file, a folder that does not exist, a name too long; empty when it would
 // try. For a caller that must not do work whose result could not be saved.
 std::string ReplaceProblem(const std::string& path);
@@ -41,7 +41,7 @@ std::string ReplaceProblem(const std::string& path);
 // Whether `one` and `other` name one file, so that replacing one would change or lose the
 // other: when both exist, the same file once every link is followed (the same device and
 // inode; on Windows the same volume and file index), which catches a hard link too; when
-// neither does, the same place once the links in their paths are followed, as ReplaceFile
+// neither does, the same place once the links in their paths are followed, as SaveAtomically
 // follows them. A name that exists and one that does not are never one file.
 bool SameFile(const std::string& one, const std::string& other);
 

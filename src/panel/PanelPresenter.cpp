@@ -1,9 +1,5 @@
 #include "PanelPresenter.h"
 
-// On Windows the port's header brings <windows.h>, whose ReplaceFile macro would turn
-// keltrove::ReplaceFile into ReplaceFileA, in FileIo.h and below.
-#undef ReplaceFile
-
 #include "ComNames.h"
 #include "FileIo.h"
 #include "TableDiff.h"
@@ -109,7 +105,7 @@ void CPanelPresenter::OnSave() {
     if (!path) return;
     std::vector<std::string> notes{SavedNote(m_Window.LocalTimeText())};
     notes.insert(notes.end(), oddLines.begin(), oddLines.end());
-    if (const std::string failed = ReplaceFile(*path, FormatTableFile(table, notes, omitted));
+    if (const std::string failed = SaveAtomically(*path, FormatTableFile(table, notes, omitted));
         !failed.empty()) {
         m_Window.Ask(CannotSaveBox(failed));
     }

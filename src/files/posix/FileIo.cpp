@@ -51,7 +51,7 @@ bool WriteAll(int fd, std::string_view bytes) {
 // The longest part of a target's name that its temporary file's name takes.
 constexpr std::size_t kTemporaryStem = 200;
 
-// Where ReplaceFile writes for `given`: the file at the end of its symbolic links (an
+// Where SaveAtomically writes for `given`: the file at the end of its symbolic links (an
 // editor saving through a link does the same), even when that does not exist yet. An
 // error text when a link cannot be followed; empty otherwise, with `path` set and each
 // name on the way, `given` first, in `chain` when asked.
@@ -89,7 +89,7 @@ std::filesystem::path Place(const std::string& path) {
     return error ? absolute.lexically_normal() : place;
 }
 
-// Where ReplaceFile writes for `given`, and with which mode.
+// Where SaveAtomically writes for `given`, and with which mode.
 struct Target {
     std::string path;              // every link followed
     std::filesystem::path folder;  // where the temporary file goes
@@ -159,7 +159,7 @@ std::string ReplaceProblem(const std::string& path) {
     return Prepare(path, ignored);
 }
 
-std::string ReplaceFile(const std::string& given, std::string_view bytes) {
+std::string SaveAtomically(const std::string& given, std::string_view bytes) {
     Target target;
     if (std::string wrong = Prepare(given, target); !wrong.empty()) return wrong;
     const std::string& path = target.path;

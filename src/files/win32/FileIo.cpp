@@ -1,8 +1,6 @@
 #include "FileIo.h"
 
 #include <windows.h>
-// <windows.h> names ReplaceFileA so; ours is keltrove::ReplaceFile.
-#undef ReplaceFile
 
 #include <algorithm>
 #include <cctype>
@@ -123,7 +121,7 @@ std::string ReplaceProblem(const std::string& path) {
     return {};
 }
 
-std::string ReplaceFile(const std::string& path, std::string_view bytes) {
+std::string SaveAtomically(const std::string& path, std::string_view bytes) {
     if (std::string wrong = ReplaceProblem(path); !wrong.empty()) return wrong;
     const std::filesystem::path target(Widen(path));
     const std::filesystem::path folder =
@@ -151,7 +149,7 @@ std::string ReplaceFile(const std::string& path, std::string_view bytes) {
     if (!WriteAll(file.Get(), bytes)) return fail("write", ::GetLastError());
     if (!::FlushFileBuffers(file.Get())) return fail("flush", ::GetLastError());
     file.Reset();
-    // ReplaceFile keeps the old file's attributes and permissions, as the POSIX side keeps
+    // ReplaceFileW keeps the old file's attributes and permissions, as the POSIX side keeps
     // its mode; a new file takes the folder's.
     const BOOL swapped =
         exists ? ::ReplaceFileW(Widen(path).c_str(), temporary.c_str(), nullptr,
