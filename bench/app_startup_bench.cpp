@@ -74,7 +74,7 @@ int RunChild(char** argv) {
         dialog.installEventFilter(&probe);
         if (!open) return;
         auto* ports =
-            dialog.findChild<QComboBox*>(keltrove::ControlObjectName(keltrove::kIdPortList));
+            dialog.findChild<QComboBox*>(keltrove::ControlObjectName(IDC_PORT_LIST));
         ports->setCurrentIndex(1);
         emit ports->activated(1);
     });

@@ -69,12 +69,11 @@ public:
         m_Device = std::make_unique<CSimulatorProcess>(
             std::move(options), (portDir.Path() + "/device.log").toStdString());
         if (m_Device->WaitPlugged().empty()) throw std::runtime_error("keltrove-device failed");
-        m_Dlg = std::make_unique<CMainDlg>(pause);
-        m_Dlg->SetMessageHandler(m_Log.Handler());
+        m_Dlg = std::make_unique<CMainDlg>(pause, &m_Log);
         m_Dlg->show();
         if (!QTest::qWaitForWindowExposed(m_Dlg.get())) throw std::runtime_error("not exposed");
         ChoosePort(*m_Dlg, 1);
-        if (!m_Dlg->Comm().IsOpen()) throw std::runtime_error("COM1 did not open");
+        if (!m_Dlg->Presenter().Comm().IsOpen()) throw std::runtime_error("COM1 did not open");
     }
     ~CRig() {
         m_Dlg.reset();
@@ -86,7 +85,7 @@ public:
     std::optional<double> ClickUntil(int button, SessionStatus status) {
         QEventLoop loop;
         std::optional<Clock::time_point> drawn;
-        const QString wanted = StatusLineText(status);
+        const QString wanted = StatusText(status);
         const CStatusWatch watch(*m_Dlg, [&](const QString& status) {
             if (status != wanted || drawn) return;
             drawn = Clock::now();
@@ -163,9 +162,9 @@ int main(int argc, char** argv) {
     {
         CRig rig(portDir, {}, nullptr);  // real pauses
         for (int i = 0; i < pacedReads; ++i)
-            paced.Add(rig.ClickUntil(kIdRead, SessionStatus::ReadDone));
+            paced.Add(rig.ClickUntil(IDC_READ, SessionStatus::ReadDone));
         for (int i = 0; i < writes; ++i)
-            write.Add(rig.ClickUntil(kIdWrite, SessionStatus::WriteDone));
+            write.Add(rig.ClickUntil(IDC_WRITE, SessionStatus::WriteDone));
         pacedBoxes = rig.Boxes();
     }
 
@@ -175,8 +174,11 @@ int main(int argc, char** argv) {
     {
         CRig rig(portDir, {"--burst"}, nullptr);
         for (int i = 0; i < burstReads; ++i) {
-            burst.Add(rig.ClickUntil(kIdRead, SessionStatus::ReadDone));
-            const EntryTexts& texts = rig.Dlg().Session().EntryText();
+            burst.Add(rig.ClickUntil(IDC_READ, SessionStatus::ReadDone));
+            EntryTexts texts;
+            for (int entry = 1; entry <= kEntryCount; ++entry) {
+                texts[EntryIndex(entry)] = Field(rig.Dlg(), entry).text().toLatin1().toStdString();
+            }
             const EntryTexts expected = device::DefaultTableTexts();
             for (std::size_t i = 0; i < texts.size(); ++i) lost += texts[i] != expected[i] ? 1 : 0;
         }

@@ -132,15 +132,25 @@ int main(int argc, char* argv[]) {
     CNoPause noPause;
     long boxes = 0;
     long dropped = 0;
-    CMainDlg dialog(&noPause);
-    dialog.SetMessageHandler([&](const PanelBox& box) {
-        ++boxes;  // "COM1: N received bytes were dropped ..."
-        dropped += std::atol(box.detail.c_str() + box.detail.find(' ') + 1);
-        return MessageAnswer::Ok;
-    });
+    // Counts the boxes, "COM1: N received bytes were dropped ...", and the bytes they name.
+    class CBoxCount final : public IDialogAnswers {
+    public:
+        CBoxCount(long& boxes, long& dropped) : m_Boxes(boxes), m_Dropped(dropped) {}
+        MessageAnswer Ask(const PanelBox& box) override {
+            ++m_Boxes;
+            m_Dropped += std::atol(box.detail.c_str() + box.detail.find(' ') + 1);
+            return MessageAnswer::Ok;
+        }
+        std::optional<std::string> ChooseFile(FileChoice) override { return std::nullopt; }
+
+    private:
+        long& m_Boxes;
+        long& m_Dropped;
+    } count(boxes, dropped);
+    CMainDlg dialog(&noPause, &count);
     dialog.show();
     ChoosePort(dialog, 1);
-    if (!dialog.Comm().IsOpen()) return 1;
+    if (!dialog.Presenter().Comm().IsOpen()) return 1;
 
     QTest::qWait(1000);
     const long idleKb = ResidentKb();

@@ -62,4 +62,11 @@ const ControlTemplate* FindControl(const DialogTemplate& tmpl, int id) {
     return nullptr;
 }
 
+int EntryControlId(int entry) {
+    for (const ControlTemplate& control : kMainControls) {
+        if (control.entry == entry) return control.id;
+    }
+    return IDC_STATIC;
+}
+
 }  // namespace keltrove

@@ -50,5 +50,7 @@ const DialogTemplate& AboutDialogTemplate();
 
 // The control of `id` in `tmpl`; null when it has none.
 const ControlTemplate* FindControl(const DialogTemplate& tmpl, int id);
+// The control ID of the main window's field of `entry`, 1..32.
+int EntryControlId(int entry);
 
 }  // namespace keltrove

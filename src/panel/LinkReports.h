@@ -5,7 +5,7 @@
 // post hook and returns, never waiting for the window's thread (Close waits for the
 // watcher, so a watcher that waited for the window would deadlock against it). The hook
 // queues the report to the window's thread (an event posted to the window), where the
-// window gives it back to Deliver, which passes it on.
+// window hands it to the presenter, which takes it through Receive.
 //
 // However fast a device floods, little piles up in the window's queue: at most one
 // notification is pending (one drain takes every waiting byte), and at most one
@@ -18,6 +18,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "LinkEvents.h"
@@ -28,18 +29,9 @@ struct LinkReport {
     enum class Kind { Notify, QueueFull, Lost };
     Kind kind = Kind::Notify;
     std::uint16_t portTag = 0;
-    unsigned generation = 0;  // PortClosed calls made before it was posted
-    std::string reason;       // Lost: why the device is gone
-};
-
-// Where Deliver passes the reports on, on the window's thread.
-class ILinkReportSink {
-public:
-    virtual ~ILinkReportSink() = default;
-    virtual void OnRxNotify() = 0;
-    // `droppedBytes` since the last report; the next report comes only after this returns.
-    virtual void OnQueueFull(std::uint16_t portTag, std::uint64_t droppedBytes) = 0;
-    virtual void OnLinkLost(std::uint16_t portTag, const std::string& reason) = 0;
+    unsigned generation = 0;    // PortClosed calls made before it was posted
+    std::string reason;         // Lost: why the device is gone
+    std::uint64_t dropped = 0;  // QueueFull, once received: bytes dropped since the last one
 };
 
 class CLinkReports final : public ILinkEvents {
@@ -47,12 +39,16 @@ public:
     // Called on the watcher's thread; must queue the report and return at once.
     using PostHook = std::function<void(LinkReport)>;
 
-    CLinkReports(PostHook post, ILinkReportSink& sink);
+    explicit CLinkReports(PostHook post);
 
     // The port was closed and its watcher has ended: what it reported is stale.
     void PortClosed();
-    // A posted report has reached the window's thread.
-    void Deliver(const LinkReport& report);
+    // A posted report has reached the window's thread: the report to act on, or nothing when
+    // it is stale. A notification may be posted again from now on.
+    std::optional<LinkReport> Receive(const LinkReport& report);
+    // The queue-full report that Receive gave has been shown: the next may be posted, at
+    // once when bytes were dropped meanwhile.
+    void QueueFullShown(std::uint16_t portTag);
 
     void OnRxNotify(std::uint16_t portTag) override;
     void OnQueueFull(std::uint16_t portTag, std::uint32_t droppedBytes) override;
@@ -60,11 +56,10 @@ public:
 
 private:
     const PostHook m_Post;
-    ILinkReportSink& m_Sink;
     std::atomic<unsigned> m_nGeneration{0};
     std::atomic<bool> m_bNotifyPending{false};
     std::atomic<bool> m_bFullPending{false};
-    bool m_bFullShowing = false;  // window's thread: the sink is showing a queue-full report
+    bool m_bFullShowing = false;  // window's thread: a queue-full report is being shown
     std::atomic<std::uint64_t> m_nDropped{0};
 };
 

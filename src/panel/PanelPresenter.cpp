@@ -2,24 +2,17 @@
 
 #include "ComNames.h"
 #include "FileIo.h"
+#include "LocalTime.h"
 #include "TableDiff.h"
 #include "TableFile.h"
 #include "TableFiles.h"
 
 namespace keltrove {
 
-namespace {
-
-std::size_t Index(int entry) {
-    return static_cast<std::size_t>(entry - 1);
-}
-
-}  // namespace
-
 CPanelPresenter::CPanelPresenter(IPanelWindow& window, ITickTimers& timers, IPause& pause,
                                  CLinkReports::PostHook post)
     : m_Window(window),
-      m_Reports(std::move(post), *this),
+      m_Reports(std::move(post)),
       m_Comm(&m_Reports),
       m_Session(*this, m_Comm, pause, timers) {}
 
@@ -44,7 +37,7 @@ void CPanelPresenter::ClosePort() {
 }
 
 void CPanelPresenter::OnSelectPort(int index) {
-    if (index < kPortDisable || index > kLastComPort || m_Activity != Activity::Idle) return;
+    if (index < kPortDisable || index > kLastComPort || !Allows(Intent::ChoosePort)) return;
     ClosePort();
     m_Window.SetStatusText({});  // what it said was about the port just closed
     m_nPortNo = index;
@@ -59,7 +52,7 @@ void CPanelPresenter::OnSelectPort(int index) {
 }
 
 void CPanelPresenter::OnRead() {
-    if (m_Activity == Activity::Writing) return;
+    if (!Allows(Intent::Read)) return;
     ClearMarks();
     m_ReadMode = ReadMode::Fill;
     m_Session.OnRead(ReadMode::Fill);
@@ -67,7 +60,7 @@ void CPanelPresenter::OnRead() {
 }
 
 void CPanelPresenter::OnCompare() {
-    if (m_Activity != Activity::Idle) return;
+    if (!Allows(Intent::Compare)) return;
     ClearMarks();
     m_ReadMode = ReadMode::Compare;
     m_Session.OnRead(ReadMode::Compare);
@@ -76,10 +69,10 @@ void CPanelPresenter::OnCompare() {
 
 // The write holds the window from its first frame to the end of its read-back, which alone
 // says whether the panel took it.
-void CPanelPresenter::OnWrite(const FieldTexts& fields) {
-    if (m_Activity == Activity::Writing) return;
+void CPanelPresenter::OnWrite() {
+    if (!Allows(Intent::Write)) return;
     ClearMarks();
-    const EntryTexts texts = ToEntryTexts(fields);
+    const EntryTexts texts = ToEntryTexts(m_Window.GetFieldTexts());
     m_bWriting = true;
     UpdateActivity();
     if (m_Session.OnWrite(texts, WriteCheck::ReadBack) != WriteOutcome::ReadingBack) {
@@ -91,7 +84,7 @@ void CPanelPresenter::OnWrite(const FieldTexts& fields) {
 // The file holds what the fields show, less what the panel never gave them; whatever would
 // not come back from it as it stands is asked about first and noted in it.
 void CPanelPresenter::OnSave() {
-    if (m_Activity != Activity::Idle) return;
+    if (!Allows(Intent::Save)) return;
     const EntryTexts table = ToEntryTexts(m_Window.GetFieldTexts());
     const EntrySet omitted = m_Session.NotFromPanelIn(table);
     std::vector<EntryDifference> odd = NotRestorable(table);
@@ -103,7 +96,7 @@ void CPanelPresenter::OnSave() {
     }
     const std::optional<std::string> path = m_Window.ChooseFile(FileChoice::Save);
     if (!path) return;
-    std::vector<std::string> notes{SavedNote(m_Window.LocalTimeText())};
+    std::vector<std::string> notes{SavedNote(LocalTimeText())};
     notes.insert(notes.end(), oddLines.begin(), oddLines.end());
     if (const std::string failed = SaveAtomically(*path, FormatTableFile(table, notes, omitted));
         !failed.empty()) {
@@ -113,7 +106,7 @@ void CPanelPresenter::OnSave() {
 
 // Entries the file leaves out stay empty and unread: a write asks before sending them.
 void CPanelPresenter::OnLoad() {
-    if (m_Activity != Activity::Idle) return;
+    if (!Allows(Intent::Load)) return;
     const std::optional<std::string> path = m_Window.ChooseFile(FileChoice::Load);
     if (!path) return;
     const TableLoad load = LoadTable(*path, MissingEntries::Allow);
@@ -123,6 +116,56 @@ void CPanelPresenter::OnLoad() {
     }
     ClearMarks();
     m_Session.LoadEntryTexts(*load.table, load.missing);
+}
+
+bool CPanelPresenter::OnEnter(std::optional<int> portListItem) {
+    if (!portListItem) return true;
+    OnSelectPort(*portListItem);
+    return false;
+}
+
+bool CPanelPresenter::Allows(Intent intent) const {
+    switch (intent) {
+        case Intent::Read:
+        case Intent::Write:
+        case Intent::Close:
+            return m_Activity != Activity::Writing;
+        case Intent::Save:
+        case Intent::Load:
+        case Intent::Compare:
+        case Intent::ChoosePort:
+            return m_Activity == Activity::Idle;
+        case Intent::About:
+            return true;
+    }
+    return false;
+}
+
+bool CPanelPresenter::Carry(Intent intent, int portListItem) {
+    switch (intent) {
+        case Intent::Read:
+            OnRead();
+            return true;
+        case Intent::Write:
+            OnWrite();
+            return true;
+        case Intent::Save:
+            OnSave();
+            return true;
+        case Intent::Load:
+            OnLoad();
+            return true;
+        case Intent::Compare:
+            OnCompare();
+            return true;
+        case Intent::ChoosePort:
+            OnSelectPort(portListItem);
+            return true;
+        case Intent::Close:
+        case Intent::About:
+            break;
+    }
+    return false;
 }
 
 void CPanelPresenter::OnRefused(int entry, const std::string& refused) {
@@ -148,8 +191,21 @@ void CPanelPresenter::OnLinkLost(std::uint16_t portTag, const std::string& reaso
     if (!m_bClosing) m_Window.Ask(LinkLostBox(portTag, reason, cut));
 }
 
-void CPanelPresenter::OnQueueFull(std::uint16_t portTag, std::uint64_t droppedBytes) {
-    m_Window.Ask(QueueFullBox(portTag, droppedBytes));
+void CPanelPresenter::Deliver(const LinkReport& posted) {
+    const std::optional<LinkReport> report = m_Reports.Receive(posted);
+    if (!report) return;
+    switch (report->kind) {
+        case LinkReport::Kind::Notify:
+            m_Session.OnRxNotify();
+            break;
+        case LinkReport::Kind::QueueFull:
+            if (!m_bClosing) m_Window.Ask(QueueFullBox(report->portTag, report->dropped));
+            m_Reports.QueueFullShown(report->portTag);
+            break;
+        case LinkReport::Kind::Lost:
+            OnLinkLost(report->portTag, report->reason);
+            break;
+    }
 }
 
 // ISessionView
@@ -227,7 +283,7 @@ void CPanelPresenter::MarkDifferences(const std::vector<EntryDifference>& differ
     for (const EntryDifference& entry : differences) {
         m_Marked.Add(entry.entry);
         m_Window.MarkField(entry.entry, FieldMark::Differs,
-                           DiffersTip(entry.entry, panel[Index(entry.entry)]));
+                           DiffersTip(entry.entry, panel[EntryIndex(entry.entry)]));
     }
 }
 

@@ -1,15 +1,16 @@
 // PanelPresenter: CPanelPresenter, what the program's window does, without the window.
 //
 // It owns the serial port and the protocol session and turns the window's intents (a port
-// chosen, Read, Write, Save, Load, Compare, Close), the timer ticks, the private events
-// 1025 to 1027 and the watcher's reports into calls on them; it shows their results through
-// IPanelWindow. The window keeps only its controls, its timers, its busy guard, its file
-// dialogs, its boxes and its painting, so that any toolkit's window can stand on it.
+// chosen, Read, Write, Save, Load, Compare, Enter), the timer ticks, the private messages
+// (PrivateMessages.h) and the watcher's reports into calls on them; it shows their results
+// through IPanelWindow, and says which intents the window offers now (Allows). The window
+// keeps only its controls, its timers, its busy guard, its file dialogs, its boxes and its
+// painting, so that any toolkit's window can stand on it.
 //
-// The watcher's reports reach the window's thread through CLinkReports and the post hook
-// the window gives; the window hands each one back to Deliver. Every other call is made on
-// the window's thread. A box may run a nested event loop, so every entry point may be
-// re-entered while one is up.
+// The watcher's reports reach the window's thread through the post hook the window gives;
+// the window hands each one back to Deliver. Every other call is made on the window's
+// thread. A box may run a nested event loop, so every entry point may be re-entered while
+// one is up.
 #pragma once
 
 #include <cstdint>
@@ -21,11 +22,12 @@
 #include "PanelWindow.h"
 #include "ProtocolSession.h"
 #include "SerialLink.h"
+#include "WindowIntents.h"
 #include "WindowTexts.h"
 
 namespace keltrove {
 
-class CPanelPresenter final : public ISessionView, private ILinkReportSink {
+class CPanelPresenter final : public ISessionView {
 public:
     // `timers` tick back through OnTick; `pause` carries the write's pauses.
     CPanelPresenter(IPanelWindow& window, ITickTimers& timers, IPause& pause,
@@ -42,29 +44,37 @@ public:
     // What the activity does not allow (see Activity) is ignored.
     void OnSelectPort(int index);
     void OnRead();
-    void OnWrite(const FieldTexts& fields);
+    // Sends what the window's fields show.
+    void OnWrite();
     void OnSave();
     void OnLoad();
     void OnCompare();
+    // Enter never ends the window, which would lose the table. In the port list
+    // (`portListItem` set) it confirms the item shown; elsewhere it returns true: the
+    // window moves the focus on as Tab does.
+    bool OnEnter(std::optional<int> portListItem);
     // The window left out `refused` (UTF-8) from what the user typed or pasted into `entry`.
     void OnRefused(int entry, const std::string& refused);
+    // Whether the window offers `command` now; see Activity.
+    bool Allows(Intent intent) const;
+    // Carries out `intent` (ChoosePort: of `portListItem`) when it is the presenter's; false
+    // for the window's own, Close and About.
+    bool Carry(Intent intent, int portListItem = -1);
     // The window is ending: the port is closed, its watcher joined.
     void Close();
 
     void OnTick(TickTimer timer);
     // A report that the post hook queued.
-    void Deliver(const LinkReport& report) { m_Reports.Deliver(report); }
+    void Deliver(const LinkReport& report);
 
-    // The private events: 1025 drains the received bytes, 1026 evaluates the last frame
-    // again, 1027 sends the outgoing frame again.
-    void OnRxNotify() override { m_Session.OnRxNotify(); }
+    // The private messages: WM_RX_NOTIFY drains the received bytes, WM_RX_FRAME evaluates
+    // the last frame again, WM_TX_FRAME sends the outgoing frame again.
+    void OnRxNotify() { m_Session.OnRxNotify(); }
     bool EvaluateRxFrame() { return m_Session.EvaluateRxFrame(); }
     std::uint32_t SendTxFrame() { return m_Session.SendTxFrame(); }
 
     void SetTrace(IWireTrace* trace) { m_Session.SetTrace(trace); }
 
-    // Read-only state, for tests and tools.
-    const CProtocolSession& Session() const { return m_Session; }
     const CSerialLink& Comm() const { return m_Comm; }
     int PortNo() const { return m_nPortNo; }
     Activity CurrentActivity() const { return m_Activity; }
@@ -80,8 +90,7 @@ public:
     void OnReadEnded(const ReadResult& result) override;
 
 private:
-    void OnQueueFull(std::uint16_t portTag, std::uint64_t droppedBytes) override;
-    void OnLinkLost(std::uint16_t portTag, const std::string& reason) override;
+    void OnLinkLost(std::uint16_t portTag, const std::string& reason);
 
     void ClosePort();
     void ShowComparison(const ReadResult& result);

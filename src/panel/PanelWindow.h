@@ -32,11 +32,11 @@ enum class FieldMark { None, Differs, Refused };
 
 enum class FileChoice { Save, Load };
 
-// What the window lets the user do. Idle: everything. Reading: all but choosing a port and
-// the table commands (Save, Load, Compare), which would act behind the read's back. Writing
-// (the frames, then the read-back): nothing but closing the window; the buttons and the
-// port list are disabled, and the input that reached the window while the write held its
-// thread is dropped when the write ends, not replayed.
+// What the window lets the user do (CPanelPresenter::Allows says it command by command).
+// Idle: everything. Reading: all but choosing a port and the table commands (Save, Load,
+// Compare), which would act behind the read's back. Writing (the frames, then the
+// read-back): nothing; the input that reaches the window meanwhile, whether it waited while
+// the write held the thread or came later, is dropped, not acted on.
 enum class Activity { Idle, Reading, Writing };
 
 class IPanelWindow {
@@ -55,12 +55,11 @@ public:
     // Runs until answered, and may handle the window's events meanwhile (a nested loop), so
     // the presenter can be re-entered. A box closed without an answer gives No, or OK.
     virtual MessageAnswer Ask(const PanelBox& box) = 0;
-    // Called whenever the activity changes; see Activity.
+    // Called whenever the activity changes: the window enables what the presenter allows
+    // now, and drops its input while writing.
     virtual void ShowActivity(Activity activity) = 0;
-    // A file name from the user, or nothing when cancelled.
+    // A file name from the user, or nothing when cancelled (FileDialogFor says how to ask).
     virtual std::optional<std::string> ChooseFile(FileChoice choice) = 0;
-    // The local date and time, "2026-12-07 14:03:27", for a saved file's first note.
-    virtual std::string LocalTimeText() const = 0;
 };
 
 }  // namespace keltrove

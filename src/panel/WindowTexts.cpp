@@ -6,6 +6,8 @@
 #include "LinkEvents.h"
 #include "SessionTexts.h"
 #include "TableFile.h"
+#include "WindowIntents.h"
+#include "resource.h"
 
 namespace keltrove {
 
@@ -202,6 +204,24 @@ PanelBox ComparisonBox(const EntrySet& differ) {
 
 std::string SavedNote(const std::string& localTime) {
     return "saved from the Keltrove window at " + localTime;
+}
+
+FileDialogText FileDialogFor(FileChoice choice) {
+    return {choice == FileChoice::Save ? "Save table as" : "Load table",
+            {{"Table files", "*.txt"}, {"All files", "*"}},
+            "txt"};
+}
+
+std::span<const MenuItem> ContextMenuItems() {
+    static constexpr MenuItem kItems[] = {
+        {"Save table as...", Intent::Save},
+        {"Load table...", Intent::Load},
+        {"Compare with panel", Intent::Compare},
+        {"Close", Intent::Close},
+        {{}, Intent::Close},
+        {ABOUT_MENU_TEXT, Intent::About},
+    };
+    return kItems;
 }
 
 }  // namespace keltrove

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "EntryTable.h"
@@ -77,5 +78,14 @@ PanelBox ComparisonBox(const EntrySet& differ);
 
 // The first note of a table file the window saves.
 std::string SavedNote(const std::string& localTime);
+
+// How a window asks for a table file: the dialog's title, its filters (a name and a
+// pattern each, the first chosen at first), and the suffix a bare name gets.
+struct FileDialogText {
+    std::string_view title;
+    std::vector<std::pair<std::string_view, std::string_view>> filters;
+    std::string_view defaultSuffix;
+};
+FileDialogText FileDialogFor(FileChoice choice);
 
 }  // namespace keltrove

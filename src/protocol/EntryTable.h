@@ -21,15 +21,20 @@ constexpr bool IsEntryNumber(int entry) {
     return entry >= 1 && entry <= kEntryCount;
 }
 
+// Where entry 1..32 stands in EntryTexts and the like.
+constexpr std::size_t EntryIndex(int entry) {
+    return static_cast<std::size_t>(entry - 1);
+}
+
 // Some of the 32 entries, by number; empty when made.
 class EntrySet {
 public:
     EntrySet() = default;
     static EntrySet All() { return EntrySet(std::bitset<kEntryCount>().set()); }
 
-    void Add(int entry) { m_Bits.set(Index(entry)); }
-    void Remove(int entry) { m_Bits.reset(Index(entry)); }
-    bool Has(int entry) const { return m_Bits.test(Index(entry)); }
+    void Add(int entry) { m_Bits.set(EntryIndex(entry)); }
+    void Remove(int entry) { m_Bits.reset(EntryIndex(entry)); }
+    bool Has(int entry) const { return m_Bits.test(EntryIndex(entry)); }
     bool Empty() const { return m_Bits.none(); }
     int Count() const { return static_cast<int>(m_Bits.count()); }
     EntrySet Without(const EntrySet& other) const { return EntrySet(m_Bits & ~other.m_Bits); }
@@ -37,7 +42,6 @@ public:
 
 private:
     explicit EntrySet(std::bitset<kEntryCount> bits) : m_Bits(bits) {}
-    static std::size_t Index(int entry) { return static_cast<std::size_t>(entry - 1); }
 
     std::bitset<kEntryCount> m_Bits;
 };

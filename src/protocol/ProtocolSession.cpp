@@ -11,9 +11,6 @@ namespace {
 // Drain chunk: any size works; one notification takes what was waiting when it began.
 constexpr std::size_t kDrainChunk = 2048;
 
-std::size_t Index(int entry) {
-    return static_cast<std::size_t>(entry - 1);
-}
 }  // namespace
 
 CProtocolSession::CProtocolSession(ISessionView& view, IByteLink& link, IPause& pause,
@@ -98,14 +95,14 @@ bool CProtocolSession::TakeReport(const Frame& frame) {
         const std::string text(value.begin(), value.end());
         if (fills) {
             m_bFilled = true;
-            m_EntryText[Index(entry)] = text;
+            m_EntryText[EntryIndex(entry)] = text;
             m_View.MarkReceived(entry);
             m_Unread.Remove(entry);  // the device's own value: nothing is lost writing it
         }
         if (m_Read) {
             fresh = !m_Read->received.Has(entry);
             m_Read->received.Add(entry);
-            m_Read->values[Index(entry)] = text;
+            m_Read->values[EntryIndex(entry)] = text;
         }
     }
     if (m_Read) {
@@ -217,8 +214,8 @@ WriteOutcome CProtocolSession::OnWrite(const EntryTexts& texts, WriteCheck check
     m_Pause.Pause(kWritePause);
     m_View.ShowStatus(SessionStatus::Writing);
     for (int entry = 1; entry <= kEntryCount; ++entry) {
-        const std::string& text = texts[Index(entry)];
-        m_EntryText[Index(entry)] = text;  // kept as given, not aligned
+        const std::string& text = texts[EntryIndex(entry)];
+        m_EntryText[EntryIndex(entry)] = text;  // kept as given, not aligned
         SetEntryFrame(m_TxFrame, Command::WriteEntry, static_cast<std::uint8_t>(entry),
                       AlignValue(text));
         if (!Send()) return FailWrite(sent);
@@ -256,7 +253,7 @@ EntrySet CProtocolSession::UnreadIn(const EntryTexts& texts) const {
                                 : m_Unread;
     EntrySet asLeft;
     for (int entry = 1; entry <= kEntryCount; ++entry) {
-        if (unread.Has(entry) && texts[Index(entry)] == m_EntryText[Index(entry)]) {
+        if (unread.Has(entry) && texts[EntryIndex(entry)] == m_EntryText[EntryIndex(entry)]) {
             asLeft.Add(entry);
         }
     }
@@ -281,7 +278,7 @@ EntrySet CProtocolSession::NotFromPanelIn(const EntryTexts& texts) const {
     EntrySet entries = UnreadIn(texts);
     if (m_bFilled || m_Read) return entries;
     for (int entry = 1; entry <= kEntryCount; ++entry) {
-        if (texts[Index(entry)].empty()) entries.Add(entry);
+        if (texts[EntryIndex(entry)].empty()) entries.Add(entry);
     }
     return entries;
 }

@@ -13,7 +13,7 @@ std::string StoredValue(const std::string& text) {
 std::vector<EntryDifference> DiffWithPanel(const EntryTexts& panel, const EntryTexts& file) {
     std::vector<EntryDifference> differences;
     for (int entry = 1; entry <= kEntryCount; ++entry) {
-        const auto index = static_cast<std::size_t>(entry - 1);
+        const auto index = EntryIndex(entry);
         const std::string stored = StoredValue(file[index]);
         if (panel[index] == file[index] || panel[index] == stored) continue;
         differences.push_back({entry, panel[index], stored});
@@ -24,7 +24,7 @@ std::vector<EntryDifference> DiffWithPanel(const EntryTexts& panel, const EntryT
 std::vector<EntryDifference> NotRestorable(const EntryTexts& panel) {
     std::vector<EntryDifference> entries;
     for (int entry = 1; entry <= kEntryCount; ++entry) {
-        const std::string& value = panel[static_cast<std::size_t>(entry - 1)];
+        const std::string& value = panel[EntryIndex(entry)];
         if (value.size() != kValueSize) continue;  // shorter: the alignment is what is meant
         if (std::string stored = StoredValue(value); stored != value) {
             entries.push_back({entry, value, std::move(stored)});

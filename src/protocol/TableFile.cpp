@@ -253,7 +253,7 @@ std::string FormatTableFile(const EntryTexts& table, std::span<const std::string
     for (int entry = 1; entry <= kEntryCount; ++entry) {
         if (omitted.Has(entry)) continue;
         text += std::to_string(entry) + ' ';
-        for (const char c : table[static_cast<std::size_t>(entry - 1)]) {
+        for (const char c : table[EntryIndex(entry)]) {
             const auto byte = static_cast<unsigned char>(c);
             text += byte == '\\' ? std::string("\\\\") : DisplayValue(std::string_view(&c, 1));
         }

@@ -41,6 +41,14 @@ std::string HexBytes(std::span<const std::uint8_t> bytes) {
 
 std::string TraceLine(std::chrono::nanoseconds since, std::string_view port, WireEvent event,
                       std::span<const std::uint8_t> bytes) {
+    std::string what(EventName(event));
+    what += ' ';
+    what += HexBytes(bytes);
+    return TraceNote(since, port, what);
+}
+
+std::string TraceNote(std::chrono::nanoseconds since, std::string_view port,
+                      std::string_view note) {
     const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(since).count();
     char stamp[32];
     std::snprintf(stamp, sizeof stamp, "%6lld.%06lld", static_cast<long long>(micros / 1000000),
@@ -49,9 +57,7 @@ std::string TraceLine(std::chrono::nanoseconds since, std::string_view port, Wir
     line += ' ';
     line += port;
     line += ' ';
-    line += EventName(event);
-    line += ' ';
-    line += HexBytes(bytes);
+    line += note;
     return line;
 }
 

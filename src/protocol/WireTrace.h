@@ -40,5 +40,9 @@ std::string HexBytes(std::span<const std::uint8_t> bytes);
 // what happened and the bytes.
 std::string TraceLine(std::chrono::nanoseconds since, std::string_view port, WireEvent event,
                       std::span<const std::uint8_t> bytes);
+// "   12.345678 COM1 box DERID Not Connected": a note of the front end's, stamped as the
+// frames around it are.
+std::string TraceNote(std::chrono::nanoseconds since, std::string_view port,
+                      std::string_view note);
 
 }  // namespace keltrove

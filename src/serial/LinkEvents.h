@@ -2,7 +2,7 @@
 //
 // Each front end implements ILinkEvents. The watcher calls it on its own thread, so an
 // implementation must return quickly and must never wait for the front end's thread: it
-// posts the call over (a window as its WM_RX_NOTIFY, 1025) and returns. Close waits for the watcher
+// posts the call over (a window as its WM_RX_NOTIFY) and returns. Close waits for the watcher
 // to end, so a watcher that waited for the window would deadlock against it.
 //
 // A watcher that cannot be started calls nothing here: Open fails, and its LastError reads

@@ -34,6 +34,11 @@ std::string CSerialLink::LostReason() const {
     return ProbeLost();
 }
 
+void CSerialLink::FailLineNotTaken(const std::string& device) {
+    Fail(device + ": the port did not take " + std::to_string(m_nBaud) +
+         " baud, 8 data bits, no parity, 1 stop bit");
+}
+
 int CSerialLink::Fail(std::string reason) {
     m_strLastError = std::move(reason);
     return 0;

@@ -21,7 +21,7 @@
 #include "ByteQueue.h"
 #include "Interfaces.h"
 #include "LinkEvents.h"
-#include "PortHandle.h"  // from the platform folder, as is WatchComm.h
+#include "PortHandle.h"  // from the platform folder
 #include "WatchComm.h"
 #include "WatchedPort.h"
 
@@ -89,6 +89,8 @@ private:
     bool SetUpLine();
     // What the held port says of its device now: why it is gone, or empty.
     std::string ProbeLost() const;
+    // The line settings read back are not those asked for.
+    void FailLineNotTaken(const std::string& device);
     // Keeps `reason` for LastError and returns Open's failure result.
     int Fail(std::string reason);
 

@@ -8,6 +8,7 @@
 #include <QContextMenuEvent>
 #include <QImage>
 #include <QKeyEvent>
+#include <QLoggingCategory>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
@@ -27,6 +28,7 @@
 #include "DialogTemplate.h"
 #include "FarEnd.h"
 #include "MessageBox.h"
+#include "PrivateMessages.h"
 #include "QuitSignals.h"
 #include "StatusLine.h"
 #include "StopSignals.h"
@@ -66,6 +68,7 @@ class MainDlgTest : public QObject {
     Q_OBJECT
 
 private:
+    static inline QString s_WireLines;  // what the wire log said, each line whole
     std::unique_ptr<CPortDir> m_PortDir;
     std::unique_ptr<CFarEnd> m_Pty;
     CNoPause m_NoPause;
@@ -76,11 +79,11 @@ private:
     void Click(int id) { QTest::mouseClick(&Button(*m_Dlg, id), Qt::LeftButton); }
     void OpenCom1() {
         ChoosePort(*m_Dlg, 1);
-        QVERIFY(m_Dlg->Comm().IsOpen());
+        QVERIFY(m_Dlg->Presenter().Comm().IsOpen());
     }
-    void ShowDialog(IPause& pause) {
-        m_Dlg = std::make_unique<CMainDlg>(&pause);
-        m_Dlg->SetMessageHandler(m_Log.Handler());
+    // With `answers` null, real boxes.
+    void ShowDialog(IPause& pause, IDialogAnswers* answers) {
+        m_Dlg = std::make_unique<CMainDlg>(&pause, answers);
         m_Dlg->show();
         m_Dlg->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(m_Dlg.get()));
@@ -118,13 +121,20 @@ private slots:
     void initTestCase() {
         std::thread([] {}).join();  // a sanitizer's helper thread starts with the first one
         m_PortDir = std::make_unique<CPortDir>();
+        // The wire log, which the windows made from here on write to.
+        QLoggingCategory::setFilterRules(QStringLiteral("keltrove.wire.debug=true"));
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext& context, const QString& line) {
+            if (QLatin1String(context.category) == QLatin1String("keltrove.wire")) {
+                s_WireLines += line;
+            }
+        });
     }
 
     void init() {
         m_Pty = std::make_unique<CFarEnd>();
         m_PortDir->Map(1, m_Pty->SlavePath());
         m_Log = CMessageLog();
-        ShowDialog(m_NoPause);
+        ShowDialog(m_NoPause, &m_Log);
     }
 
     void cleanup() {
@@ -149,7 +159,7 @@ private slots:
         list.setFocus();
         list.setCurrentIndex(1);
         QTest::keyClick(&list, Qt::Key_Return);
-        QVERIFY(m_Dlg->Comm().IsOpen());
+        QVERIFY(m_Dlg->Presenter().Comm().IsOpen());
         QVERIFY(m_Dlg->isVisible());
     }
 
@@ -209,7 +219,7 @@ private slots:
         QCOMPARE(F(5).text(), QStringLiteral("5"));
         QVERIFY(F(5).toolTip().endsWith(QStringLiteral("\"\\x09\" was refused")));
 
-        Click(kIdWrite);
+        Click(IDC_WRITE);
         QCOMPARE(m_Pty->Take(6 * 8).substr(8),
                  Frame8(0x30, 1, "0001") + Frame8(0x30, 2, received) + Frame8(0x30, 3, "000\xE9") +
                      Frame8(0x30, 4, "0012") + Frame8(0x30, 5, "0005"));
@@ -218,17 +228,12 @@ private slots:
 
     // Received values take the value font and the rest keep the window's; the status line
     // is drawn on yellow at the top left of its rectangle, one line high, and a reader knows
-    // it as a status bar. The reply timer runs only while a read waits, the gap timer only
-    // while a frame is under way.
+    // it as a status bar. A report cut short is ended by the gap timer.
     void readShowsValuesInTheirFontAndTimersRestAfterIt() {
         OpenCom1();
-        QVERIFY(!m_Dlg->IsTicking(TickTimer::Reply));
-        QVERIFY(!m_Dlg->IsTicking(TickTimer::Gap));
-        Click(kIdRead);
-        QVERIFY(m_Dlg->IsTicking(TickTimer::Reply));
+        Click(IDC_READ);
         AnswerRead([](int entry) { return entry == 5 ? "" : std::to_string(1000 + entry); });
         QTRY_COMPARE_WITH_TIMEOUT(m_Log.Texts().size(), std::size_t{1}, kGuardMs);
-        QVERIFY(!m_Dlg->IsTicking(TickTimer::Reply));
         QCOMPARE(F(4).text(), QStringLiteral("1004"));
         QCOMPARE(F(4).font().pixelSize(), 16);
         QCOMPARE(F(5).font(), m_Dlg->font());
@@ -240,8 +245,8 @@ private slots:
         QVERIFY(reader != nullptr && reader->role() == QAccessible::StatusBar);
 
         m_Pty->Send(std::string("\x01\x50\x02"));  // a report cut after three bytes
-        QTRY_VERIFY_WITH_TIMEOUT(m_Dlg->IsTicking(TickTimer::Gap), kGuardMs);
-        QTRY_VERIFY_WITH_TIMEOUT(!m_Dlg->IsTicking(TickTimer::Gap), kGuardMs);
+        QTRY_VERIFY_WITH_TIMEOUT(s_WireLines.contains(QStringLiteral("COM1 rx cut short 01 50 02")),
+                                 kGuardMs);
         QCOMPARE(m_Log.Texts().size(), std::size_t{1});
     }
 
@@ -250,10 +255,10 @@ private slots:
     void inputDuringAWriteIsDropped() {
         OpenCom1();
         CCallbackPause pause([&] {
-            QWidget* controls[] = {&Button(*m_Dlg, kIdRead), &Button(*m_Dlg, kIdWrite),
-                                   &Button(*m_Dlg, kIdExit), &PortList(*m_Dlg)};
+            QWidget* controls[] = {&Button(*m_Dlg, IDC_READ), &Button(*m_Dlg, IDC_WRITE),
+                                   &Button(*m_Dlg, IDC_EXIT), &PortList(*m_Dlg)};
             for (QWidget* control : controls) QVERIFY(!control->isEnabled());
-            QPushButton& write = Button(*m_Dlg, kIdWrite);
+            QPushButton& write = Button(*m_Dlg, IDC_WRITE);
             const QPointF centre = QPointF(write.rect().center());
             for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
                 QCoreApplication::postEvent(
@@ -265,26 +270,26 @@ private slots:
                 new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
         });
         m_Dlg.reset();
-        ShowDialog(pause);
+        ShowDialog(pause, &m_Log);
         OpenCom1();
-        Click(kIdWrite);
+        Click(IDC_WRITE);
         QCOMPARE(m_Pty->Take(35 * 8).size(), std::size_t{35 * 8});  // the read-back's request too
         for (int entry = 1; entry <= kEntryCount; ++entry) m_Pty->Send(Frame8(0x50, entry, "0000"));
-        QTRY_VERIFY_WITH_TIMEOUT(Button(*m_Dlg, kIdWrite).isEnabled(), kGuardMs);
-        QCOMPARE(m_Dlg->StatusText(), StatusLineText(SessionStatus::WriteDone));
+        QTRY_VERIFY_WITH_TIMEOUT(Button(*m_Dlg, IDC_WRITE).isEnabled(), kGuardMs);
+        QCOMPARE(StatusText(*m_Dlg), StatusText(SessionStatus::WriteDone));
         QCoreApplication::processEvents();
         QVERIFY(m_Pty->Quiet());
         QVERIFY(m_Dlg->isVisible());
-        QVERIFY(Button(*m_Dlg, kIdWrite).isEnabled());
+        QVERIFY(Button(*m_Dlg, IDC_WRITE).isEnabled());
         QVERIFY(PortList(*m_Dlg).isEnabled());
     }
 
     void privateEventsFromOutsideDoWhatTheyName() {
         OpenCom1();
         // 1027: sends the last frame again.
-        Click(kIdRead);
+        Click(IDC_READ);
         QCOMPARE(m_Pty->Take(8), Frame8(0x40, 0x30, "0000"));
-        QEvent resend(WM_TX_FRAME);
+        QEvent resend{QEvent::Type(WM_TX_FRAME)};
         QApplication::sendEvent(m_Dlg.get(), &resend);
         QCOMPARE(m_Pty->Take(8), Frame8(0x40, 0x30, "0000"));
 
@@ -292,17 +297,17 @@ private slots:
         // while the bytes arrive, so the watcher's own WM_RX_NOTIFY cannot come first.
         m_Pty->Send(Frame8(0x50, 7, "4321"));
         const auto guard = std::chrono::steady_clock::now() + std::chrono::milliseconds(kGuardMs);
-        while (m_Dlg->Comm().ReceivedCount() < 8 && std::chrono::steady_clock::now() < guard) {
+        while (m_Dlg->Presenter().Comm().ReceivedCount() < 8 && std::chrono::steady_clock::now() < guard) {
             std::this_thread::yield();
         }
         QVERIFY(F(7).text().isEmpty());
-        QEvent notify(WM_RX_NOTIFY);
+        QEvent notify{QEvent::Type(WM_RX_NOTIFY)};
         QApplication::sendEvent(m_Dlg.get(), &notify);
         QCOMPARE(F(7).text(), QStringLiteral("4321"));
 
         // 1026: evaluates the last frame again.
         F(7).setText(QStringLiteral("x"));
-        QEvent evaluate(WM_RX_FRAME);
+        QEvent evaluate{QEvent::Type(WM_RX_FRAME)};
         QApplication::sendEvent(m_Dlg.get(), &evaluate);
         QCOMPARE(F(7).text(), QStringLiteral("4321"));
     }
@@ -313,7 +318,7 @@ private slots:
         OpenCom1();
         QTemporaryDir dir;
         std::string chosen = dir.filePath("table.txt").toStdString();
-        m_Dlg->SetFileChooser([&](FileChoice) { return std::optional<std::string>(chosen); });
+        m_Log.Choose(chosen);
         EntryTexts table;
         for (int entry = 1; entry <= kEntryCount; ++entry) {
             table[entry - 1] = std::to_string(1000 + entry);
@@ -329,6 +334,7 @@ private slots:
         QVERIFY(F(4).styleSheet().isEmpty());
 
         chosen = dir.filePath("saved.txt").toStdString();
+        m_Log.Choose(chosen);
         ChooseFromMenu("Save table as...");
         QCOMPARE(LoadTable(chosen).table, std::optional<EntryTexts>(table));
     }
@@ -374,7 +380,7 @@ private slots:
         QCOMPARE(m_PortDir->LockFiles(), 1);
         m_Dlg->setResult(-1);
         if (way == "Exit") {
-            Click(kIdExit);
+            Click(IDC_EXIT);
         } else if (way == "close box") {
             m_Dlg->close();
         } else if (way == "menu") {
@@ -383,7 +389,8 @@ private slots:
             ::raise(SIGTERM);
             QTRY_VERIFY_WITH_TIMEOUT(!m_Dlg->isVisible(), kGuardMs);
         } else if (way == "SIGTERM over a box") {
-            m_Dlg->SetMessageHandler(nullptr);  // a real box, with its own event loop
+            ShowDialog(m_NoPause, nullptr);  // real boxes, with their own event loops
+            OpenCom1();
             QTimer boxWatch;
             QObject::connect(&boxWatch, &QTimer::timeout, [&] {
                 if (QApplication::activeModalWidget() == nullptr) return;
@@ -391,7 +398,7 @@ private slots:
                 ::raise(SIGTERM);
             });
             boxWatch.start(10);
-            Click(kIdRead);  // nothing answers: "DERID Not Connected" opens
+            Click(IDC_READ);  // nothing answers: "DERID Not Connected" opens
             QTRY_VERIFY_WITH_TIMEOUT(!m_Dlg->isVisible(), kGuardMs);
             QCOMPARE(QApplication::activeModalWidget(), nullptr);
         } else {
@@ -399,7 +406,7 @@ private slots:
         }
         QVERIFY(!m_Dlg->isVisible());
         QCOMPARE(m_Dlg->result(), int(QDialog::Rejected));
-        QVERIFY(!m_Dlg->Comm().IsOpen());
+        QVERIFY(!m_Dlg->Presenter().Comm().IsOpen());
         QCOMPARE(m_PortDir->LockFiles(), 0);
         QTRY_COMPARE_WITH_TIMEOUT(ThreadCount(), threads, kGuardMs);  // once reaped
     }

@@ -49,8 +49,7 @@ private:
     // The window, on COM1.
     bool OpenDialog() {
         m_Log = CMessageLog();
-        m_Dlg = std::make_unique<CMainDlg>(&m_NoPause);
-        m_Dlg->SetMessageHandler(m_Log.Handler());
+        m_Dlg = std::make_unique<CMainDlg>(&m_NoPause, &m_Log);
         m_Dlg->show();
         return QTest::qWaitForWindowExposed(m_Dlg.get()) && ChooseCom1();
     }
@@ -59,7 +58,7 @@ private:
     bool ChooseCom1() {
         const std::size_t boxes = m_Log.Texts().size();
         ChoosePort(*m_Dlg, 1);
-        return m_Dlg->Comm().IsOpen() && m_Log.Texts().size() == boxes;
+        return m_Dlg->Presenter().Comm().IsOpen() && m_Log.Texts().size() == boxes;
     }
 
     void Click(int id) { QTest::mouseClick(&Button(*m_Dlg, id), Qt::LeftButton); }
@@ -94,9 +93,9 @@ private slots:
         QFETCH(QStringList, options);
         QVERIFY(StartDevice(options));
         QVERIFY(OpenDialog());
-        Click(kIdRead);
+        Click(IDC_READ);
         QTRY_COMPARE_WITH_TIMEOUT(FieldTexts(), DefaultTable(), kGuardMs);
-        QCOMPARE(m_Dlg->StatusText(), StatusLineText(SessionStatus::ReadDone));
+        QCOMPARE(StatusText(*m_Dlg), StatusText(SessionStatus::ReadDone));
         QVERIFY(m_Log.Texts().empty());
     }
 
@@ -111,10 +110,10 @@ private slots:
             QTest::keyClicks(&Field(*m_Dlg, entry), QString::number(entry * 7));
             expected << QString::asprintf("%04d", entry * 7);
         }
-        Click(kIdWrite);
-        QTRY_COMPARE_WITH_TIMEOUT(m_Dlg->StatusText(), StatusLineText(SessionStatus::WriteDone),
+        Click(IDC_WRITE);
+        QTRY_COMPARE_WITH_TIMEOUT(StatusText(*m_Dlg), StatusText(SessionStatus::WriteDone),
                                   kGuardMs);
-        Click(kIdRead);
+        Click(IDC_READ);
         QTRY_COMPARE_WITH_TIMEOUT(FieldTexts(), expected, kGuardMs);
         QVERIFY(m_Log.Texts().empty());
 
@@ -122,9 +121,9 @@ private slots:
         m_Device->Stop();
         QVERIFY(StartDevice({"--silent"}));
         QVERIFY(OpenDialog());
-        Click(kIdWrite);
+        Click(IDC_WRITE);
         QTRY_COMPARE_WITH_TIMEOUT(m_Log.Texts(), Texts{"DERID Not Connected"}, kGuardMs);
-        QCOMPARE(m_Dlg->StatusText(), StatusLineText(SessionStatus::WriteFailed));
+        QCOMPARE(StatusText(*m_Dlg), StatusText(SessionStatus::WriteFailed));
         QVERIFY(m_Device->Log().find("write end") != std::string::npos);
     }
 
@@ -136,26 +135,26 @@ private slots:
         QVERIFY(StartDevice({"--hangup-after", QString::number(kFramesBeforeHangUp)}));
         QVERIFY(OpenDialog());
 
-        Click(kIdRead);
+        Click(IDC_READ);
         QTRY_COMPARE_WITH_TIMEOUT(m_Log.Texts(), Texts{"Connection to COM1 lost"}, kGuardMs);
         QStringList partial = DefaultTable();
         for (int entry = kFramesBeforeHangUp; entry <= kEntryCount; ++entry) {
             partial[entry - 1].clear();
         }
         QCOMPARE(FieldTexts(), partial);
-        QCOMPARE(m_Dlg->StatusText(), StatusLineText(SessionStatus::ReadFailed));
+        QCOMPARE(StatusText(*m_Dlg), StatusText(SessionStatus::ReadFailed));
 
         // Writing now would zero entries 10 to 32 on the panel: it asks first, and "No"
         // sends nothing.
         QVERIFY(!m_Device->WaitPlugged().empty());
         QVERIFY(ChooseCom1());
         m_Log.Answer(MessageAnswer::No);
-        Click(kIdWrite);
+        Click(IDC_WRITE);
         QCOMPARE(m_Log.Texts().size(), std::size_t{2});
         QVERIFY(QString::fromStdString(m_Log.Texts().back()).startsWith("Entries 10 to 32 were"));
-        Click(kIdRead);
+        Click(IDC_READ);
         QTRY_COMPARE_WITH_TIMEOUT(FieldTexts(), DefaultTable(), kGuardMs);
-        QCOMPARE(m_Dlg->StatusText(), StatusLineText(SessionStatus::ReadDone));
+        QCOMPARE(StatusText(*m_Dlg), StatusText(SessionStatus::ReadDone));
         QCOMPARE(m_Log.Texts().size(), std::size_t{2});
         QVERIFY(m_Device->Log().find("write begin") == std::string::npos);
     }

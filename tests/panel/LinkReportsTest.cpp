@@ -14,32 +14,35 @@ using ::testing::ElementsAre;
 
 namespace {
 
-// What reached the window's side, in order: "notify", "full COM1 2048", "lost COM1 why".
-class CSink final : public ILinkReportSink {
-public:
-    void OnRxNotify() override { m_Got.push_back("notify"); }
-    void OnQueueFull(std::uint16_t portTag, std::uint64_t droppedBytes) override {
-        m_Got.push_back("full COM" + std::to_string(portTag) + " " + std::to_string(droppedBytes));
-        if (m_WhileShown) std::exchange(m_WhileShown, nullptr)();  // the box's own loop
-    }
-    void OnLinkLost(std::uint16_t portTag, const std::string& reason) override {
-        m_Got.push_back("lost COM" + std::to_string(portTag) + " " + reason);
-    }
-
-    std::vector<std::string> m_Got;
-    std::function<void()> m_WhileShown;
-};
-
 class LinkReports : public ::testing::Test {
 protected:
-    // Hands what was posted so far to the window's side, as its event loop would.
+    // Takes what was posted so far on the window's side, as its event loop would, into
+    // m_Got: "notify", "full COM1 2048", "lost COM1 why". A queue-full report is shown, and
+    // `m_WhileShown` runs meanwhile, as the box's own loop would let the watcher go on.
     void DeliverPosted() {
         std::vector<LinkReport> posted;
         {
             const std::lock_guard lock(m_Mutex);
             posted.swap(m_Posted);
         }
-        for (const LinkReport& report : posted) m_Reports.Deliver(report);
+        for (const LinkReport& report : posted) {
+            const std::optional<LinkReport> taken = m_Reports.Receive(report);
+            if (!taken) continue;
+            const std::string port = "COM" + std::to_string(taken->portTag);
+            switch (taken->kind) {
+                case LinkReport::Kind::Notify:
+                    m_Got.push_back("notify");
+                    break;
+                case LinkReport::Kind::QueueFull:
+                    m_Got.push_back("full " + port + " " + std::to_string(taken->dropped));
+                    if (m_WhileShown) std::exchange(m_WhileShown, nullptr)();
+                    m_Reports.QueueFullShown(taken->portTag);
+                    break;
+                case LinkReport::Kind::Lost:
+                    m_Got.push_back("lost " + port + " " + taken->reason);
+                    break;
+            }
+        }
     }
     std::size_t Posted() {
         const std::lock_guard lock(m_Mutex);
@@ -48,12 +51,12 @@ protected:
 
     std::mutex m_Mutex;
     std::vector<LinkReport> m_Posted;
-    CSink m_Sink;
+    std::vector<std::string> m_Got;
+    std::function<void()> m_WhileShown;
     CLinkReports m_Reports{[this](LinkReport report) {
-                               const std::lock_guard lock(m_Mutex);
-                               m_Posted.push_back(std::move(report));
-                           },
-                           m_Sink};
+        const std::lock_guard lock(m_Mutex);
+        m_Posted.push_back(std::move(report));
+    }};
 };
 
 }  // namespace
@@ -68,12 +71,11 @@ TEST_F(LinkReports, AFloodLeavesOneReportOfEachKindWaiting) {
     });
     watcher.join();
     EXPECT_EQ(Posted(), 2u);
-    m_Sink.m_WhileShown = [this] { m_Reports.OnQueueFull(1, 100); };
+    m_WhileShown = [this] { m_Reports.OnQueueFull(1, 100); };
     DeliverPosted();
     EXPECT_EQ(Posted(), 1u);  // the 100 dropped while it was shown
     m_Reports.OnRxNotify(1);  // the drain has begun: new bytes bring a new notification
     m_Reports.OnQueueFull(1, 5);
     DeliverPosted();
-    EXPECT_THAT(m_Sink.m_Got,
-                ElementsAre("notify", "full COM1 2048000", "full COM1 105", "notify"));
+    EXPECT_THAT(m_Got, ElementsAre("notify", "full COM1 2048000", "full COM1 105", "notify"));
 }

@@ -97,8 +97,8 @@ public:
                                           : "ended:missing " + DescribeEntries(result.missing));
     }
 
-    void Type(int entry, std::string text) { m_Fields[Index(entry)] = std::move(text); }
-    const std::string& Field(int entry) const { return m_Fields[Index(entry)]; }
+    void Type(int entry, std::string text) { m_Fields[EntryIndex(entry)] = std::move(text); }
+    const std::string& Field(int entry) const { return m_Fields[EntryIndex(entry)]; }
 
     EntryTexts m_Fields;
     std::set<int> m_Received;
@@ -107,7 +107,6 @@ public:
     std::function<void()> m_WhileBoxOpen;
 
 private:
-    static std::size_t Index(int entry) { return static_cast<std::size_t>(entry - 1); }
     Timeline& m_Timeline;
 };
 

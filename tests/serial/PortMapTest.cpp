@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "FarEnd.h"
 #include "PortMap.h"
 
 namespace keltrove {
@@ -150,13 +151,7 @@ TEST_F(PortMapTest, BrokenLinksLoopsAndEndedSimulatorsSayWhatTheyAre) {
 }
 
 TEST(SerialPortCheck, OnlyTerminalDevicesAreSerialPorts) {
-    int master = -1;
-    int slave = -1;
-    char name[PATH_MAX] = {};
-    ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
-    EXPECT_EQ(NotASerialPort(name), "");
-    ::close(master);
-    ::close(slave);
+    EXPECT_EQ(NotASerialPort(test::CFarEnd().SlavePath()), "");
     EXPECT_EQ(NotASerialPort("/dev/null"),
               "/dev/null is not a serial port: it is a device of the mem driver");
     EXPECT_EQ(NotASerialPort("/tmp"), "/tmp is not a serial port: it is a directory");

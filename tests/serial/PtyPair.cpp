@@ -1,8 +1,6 @@
 #include "PtyPair.h"
 
 #include <dirent.h>
-#include <poll.h>
-#include <pty.h>
 
 #include <filesystem>
 #include <thread>
@@ -78,9 +76,6 @@ void PtyPair::SetUp() {
     // Sanitizer runtimes start a helper thread along with the first thread; let that happen
     // before a test counts the process's threads.
     std::thread([] {}).join();
-    char name[64] = {};
-    ASSERT_EQ(::openpty(&m_nMaster, &m_nSlave, name, nullptr, nullptr), 0);
-    m_strPath = name;
     char lockDir[] = "/tmp/keltrove-locks-XXXXXX";
     ASSERT_NE(::mkdtemp(lockDir), nullptr);
     m_strLockDir = lockDir;
@@ -89,8 +84,6 @@ void PtyPair::SetUp() {
 
 void PtyPair::TearDown() {
     m_Link.Close();
-    CloseFar();
-    if (m_nSlave >= 0) ::close(m_nSlave);
     EXPECT_EQ(LockFiles(), std::vector<std::string>{}) << "a lock file was left behind";
     ::unsetenv("KELTROVE_LOCK_DIR");
     std::filesystem::remove_all(m_strLockDir);
@@ -102,28 +95,6 @@ std::vector<std::string> PtyPair::LockFiles() const {
         names.push_back(file.path().filename().string());
     }
     return names;
-}
-
-void PtyPair::WriteFar(const std::vector<std::uint8_t>& bytes) const {
-    ASSERT_EQ(::write(m_nMaster, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-}
-
-std::vector<std::uint8_t> PtyPair::ReadFar(std::size_t count) const {
-    std::vector<std::uint8_t> bytes(count);
-    std::size_t got = 0;
-    pollfd far{m_nMaster, POLLIN, 0};
-    while (got < count && ::poll(&far, 1, 10'000) == 1) {
-        const ssize_t n = ::read(m_nMaster, bytes.data() + got, count - got);
-        if (n <= 0) break;
-        got += static_cast<std::size_t>(n);
-    }
-    bytes.resize(got);
-    return bytes;
-}
-
-void PtyPair::CloseFar() {
-    if (m_nMaster >= 0) ::close(m_nMaster);
-    m_nMaster = -1;
 }
 
 termios PtyPair::SlaveSettings() const {

@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "FarEnd.h"
 #include "SerialLink.h"
 
 namespace keltrove::test {
@@ -60,11 +61,10 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // The device side: sends `bytes` at once / reads `count` bytes the link wrote.
-    void WriteFar(const std::vector<std::uint8_t>& bytes) const;
-    std::vector<std::uint8_t> ReadFar(std::size_t count) const;
-    // The device goes away mid-stream, as a pulled USB adapter does.
-    void CloseFar();
+    // The device side sends `bytes` at once.
+    void WriteFar(const std::vector<std::uint8_t>& bytes) const {
+        m_Far.Send(std::string(bytes.begin(), bytes.end()));
+    }
     termios SlaveSettings() const;
     // Takes the window's side of the queue: everything held now.
     std::vector<std::uint8_t> TakeAll();
@@ -73,9 +73,9 @@ protected:
     std::vector<std::string> LockFiles() const;
     std::string LockDir() const { return m_strLockDir; }
 
-    int m_nMaster = -1;
-    int m_nSlave = -1;  // kept open to read the port's settings while the link holds it
-    std::string m_strPath;
+    CFarEnd m_Far;
+    const int m_nSlave = m_Far.SlaveFd();
+    const std::string m_strPath = m_Far.SlavePath();
     std::string m_strLockDir;
     RecordingEvents m_Events;
     CSerialLink m_Link{&m_Events};

@@ -277,7 +277,7 @@ TEST_F(PtyPair, FarEndClosingMidStreamEndsTheWatcherWithOneLostReport) {
     const int threads = Threads();
     ASSERT_EQ(m_Link.Open(m_strPath, 9600, kPortTag), 1) << m_Link.LastError();
     WriteFar(Bytes(0, 1000));
-    CloseFar();
+    m_Far.HangUp();
 
     ASSERT_TRUE(m_Events.WaitFor([](const LinkRecords& r) { return !r.lost.empty(); }));
     // It stopped watching before it reported, so it cannot be spinning on the dead port.
@@ -335,11 +335,11 @@ TEST_F(PtyPair, WriteHandsTheFrameToTheLineAsIsWithinItsTimeLimit) {
     EXPECT_EQ(m_Link.Write(kFrame, 8), 0u);
     ASSERT_EQ(m_Link.Open(m_strPath, 9600, kPortTag), 1) << m_Link.LastError();
     EXPECT_EQ(m_Link.Write(kFrame, 8), 8u);
-    EXPECT_EQ(ReadFar(8), std::vector<std::uint8_t>(kFrame, kFrame + 8));
+    EXPECT_EQ(m_Far.Take(8), std::string(kFrame, kFrame + 8));
     ASSERT_EQ(::tcflow(m_nSlave, TCOOFF), 0);  // the line takes nothing
     EXPECT_EQ(m_Link.Write(kFrame, 8), 0u);
     ASSERT_EQ(::tcflow(m_nSlave, TCOON), 0);
-    CloseFar();
+    m_Far.HangUp();
     EXPECT_EQ(m_Link.Write(kFrame, 8), 0u);
     m_Link.Close();
     EXPECT_EQ(m_Link.Write(kFrame, 8), 0u);

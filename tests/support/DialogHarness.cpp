@@ -27,11 +27,9 @@ void CPortDir::Map(int com, const std::string& target) {
     if (!target.empty()) std::filesystem::create_symlink(target, link);
 }
 
-CMainDlg::MessageHandler CMessageLog::Handler() {
-    return [this](const PanelBox& box) {
-        m_Texts.push_back(box.text);
-        return box.buttons == MessageButtons::YesNo ? m_Answer : MessageAnswer::Ok;
-    };
+MessageAnswer CMessageLog::Ask(const PanelBox& box) {
+    m_Texts.push_back(box.text);
+    return box.buttons == MessageButtons::YesNo ? m_Answer : MessageAnswer::Ok;
 }
 
 }  // namespace keltrove::test

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <chrono>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -17,6 +18,7 @@
 #include "Interfaces.h"
 #include "MainDlg.h"
 #include "SimulatorProcess.h"  // kGuardMs
+#include "StatusLine.h"
 #include "TemplateControl.h"
 
 namespace keltrove::test {
@@ -45,16 +47,19 @@ private:
 };
 
 // Records message boxes in place of showing them; answers a Yes/No box as told (Yes unless
-// changed) and any other with OK.
-class CMessageLog {
+// changed) and any other with OK, and a file dialog with the file given last (none: cancel).
+class CMessageLog final : public IDialogAnswers {
 public:
-    CMainDlg::MessageHandler Handler();
+    MessageAnswer Ask(const PanelBox& box) override;
+    std::optional<std::string> ChooseFile(FileChoice) override { return m_Chosen; }
     const std::vector<std::string>& Texts() const { return m_Texts; }
     void Answer(MessageAnswer answer) { m_Answer = answer; }
+    void Choose(std::optional<std::string> file) { m_Chosen = std::move(file); }
 
 private:
     std::vector<std::string> m_Texts;
     MessageAnswer m_Answer = MessageAnswer::Yes;
+    std::optional<std::string> m_Chosen;
 };
 
 class CNoPause final : public IPause {
@@ -73,11 +78,19 @@ inline QLineEdit& Field(const CMainDlg& dialog, int entry) {
     return Child<QLineEdit>(dialog, EntryObjectName(entry));
 }
 inline QComboBox& PortList(const CMainDlg& dialog) {
-    return Child<QComboBox>(dialog, ControlObjectName(kIdPortList));
+    return Child<QComboBox>(dialog, ControlObjectName(IDC_PORT_LIST));
 }
 inline QPushButton& Button(const CMainDlg& dialog, int id) {
     return Child<QPushButton>(dialog, ControlObjectName(id));
 }
+// What the status line shows now, and what it shows for `status`.
+inline QString StatusText(const CMainDlg& dialog) {
+    return dialog.findChild<CStatusLine*>()->Text();
+}
+inline QString StatusText(SessionStatus status) {
+    return QString::fromStdString(StatusLineFor(status));
+}
+
 // The user confirms item `index` of the port list.
 inline void ChoosePort(CMainDlg& dialog, int index) {
     PortList(dialog).setCurrentIndex(index);

@@ -58,7 +58,7 @@ FrameOutcome CDeviceModel::AnswerRead() {
     outcome.abandonedWrite = AbandonWrite();
     outcome.replies.reserve(kEntryCount);
     for (int entry = 1; entry <= kEntryCount; ++entry) {
-        outcome.replies.push_back(EntryReport(entry, m_Table[static_cast<std::size_t>(entry - 1)]));
+        outcome.replies.push_back(EntryReport(entry, m_Table[EntryIndex(entry)]));
     }
     return outcome;
 }
@@ -74,7 +74,7 @@ FrameOutcome CDeviceModel::StageEntry(const Frame& frame) {
     if (!m_Staged) return Ignored(IgnoreReason::NoWriteUnderWay);
     const int entry = EntryOf(frame);
     if (!IsEntryNumber(entry)) return Ignored(IgnoreReason::EntryOutOfRange, entry);
-    (*m_Staged)[static_cast<std::size_t>(entry - 1)] = ValueOf(frame);
+    (*m_Staged)[EntryIndex(entry)] = ValueOf(frame);
     return Outcome(FrameAction::EntryStaged, entry);
 }
 

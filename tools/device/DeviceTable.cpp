@@ -5,7 +5,7 @@ namespace keltrove::device {
 DeviceTable DefaultTable() {
     DeviceTable table{};
     for (int entry = 1; entry <= kEntryCount; ++entry) {
-        auto& value = table[static_cast<std::size_t>(entry - 1)];
+        auto& value = table[EntryIndex(entry)];
         value = {'0', '1', static_cast<std::uint8_t>('0' + entry / 10),
                  static_cast<std::uint8_t>('0' + entry % 10)};
     }

@@ -13,12 +13,12 @@
 namespace {
 
 void ShowSampleRead(keltrove::CMainDlg& dialog) {
-    keltrove::ISessionView& view = dialog.Presenter();
+    keltrove::ISessionView& view = dialog.View();
     for (int entry = 1; entry <= keltrove::kEntryCount; ++entry) view.MarkReceived(entry);
     view.ShowEntryTexts(keltrove::device::DefaultTableTexts());
     view.ShowStatus(keltrove::SessionStatus::ReadDone);
     if (auto* ports =
-            dialog.findChild<QComboBox*>(keltrove::ControlObjectName(keltrove::kIdPortList))) {
+            dialog.findChild<QComboBox*>(keltrove::ControlObjectName(IDC_PORT_LIST))) {
         ports->setCurrentIndex(1);
     }
 }

@@ -14,7 +14,7 @@ CAboutDlg::CAboutDlg(QWidget* parent)
     const CDialogUnits units = SetUpTemplateWindow(*this, dialog);
     for (const ControlTemplate& control : dialog.controls) {
         QWidget* widget = CreateTemplateControl(control, *this, units);
-        if (control.id == kIdOk) {
+        if (control.id == IDOK) {
             connect(static_cast<QPushButton*>(widget), &QPushButton::clicked, this,
                     &QDialog::accept);
         }

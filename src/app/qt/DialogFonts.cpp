@@ -2,22 +2,16 @@
 
 #include <QFontDatabase>
 #include <QStringList>
-#include <algorithm>
 #include <cmath>
 
 #include "DialogTemplate.h"
+#include "WindowLook.h"
 
 namespace keltrove {
 
 namespace {
 
-constexpr int kValuePixelHeight = 16;
-constexpr qreal kValueAverageWidth = 10.0;
-// QFont's stretch is a percentage; outside this range the face would look broken.
-constexpr int kMinStretch = 50;
-constexpr int kMaxStretch = 200;
-
-const QString kLetters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+const QString kLetters = QString::fromUtf8(kLetterSample);
 
 }  // namespace
 
@@ -41,14 +35,11 @@ QFont MakeDialogFont() {
 
 QFont MakeValueFont() {
     QFont font;  // the application's default face
-    font.setPixelSize(kValuePixelHeight);
-    const qreal average = AverageLetterWidth(QFontMetricsF(font));
-    if (average > 0) {
-        const int stretch =
-            std::clamp(static_cast<int>(std::lround(100 * kValueAverageWidth / average)),
-                       kMinStretch, kMaxStretch);
-        if (stretch != 100) font.setStretch(stretch);
-    }
+    font.setPixelSize(kValueFontPixelHeight);
+    // QFont's stretch is a percentage.
+    const int stretch =
+        static_cast<int>(std::lround(100 * ValueFontStretch(AverageLetterWidth(QFontMetricsF(font)))));
+    if (stretch != 100) font.setStretch(stretch);
     return font;
 }
 

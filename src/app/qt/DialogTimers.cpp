@@ -24,10 +24,6 @@ void CDialogTimers::SetTicking(TickTimer timer, bool on) {
     }
 }
 
-bool CDialogTimers::IsTicking(TickTimer timer) const {
-    return m_Timers[Slot(timer)].isActive();
-}
-
 void CDialogTimers::StopAll() {
     m_bStopped = true;
     for (QBasicTimer& timer : m_Timers) timer.stop();

@@ -23,7 +23,6 @@ public:
     explicit CDialogTimers(QObject& receiver) : m_Receiver(receiver) {}
 
     void SetTicking(TickTimer timer, bool on) override;
-    bool IsTicking(TickTimer timer) const;
     // Stops both, for good: the window is ending.
     void StopAll();
 

@@ -3,7 +3,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 
-#include "PrivateEvents.h"
+#include "PrivateMessages.h"
 
 #if defined(__SANITIZE_THREAD__)
 #define KELTROVE_TSAN 1
@@ -28,7 +28,8 @@ QEvent::Type ReportEventType() {
 class CLinkReportEvent final : public QEvent {
 public:
     explicit CLinkReportEvent(LinkReport report)
-        : QEvent(report.kind == LinkReport::Kind::Notify ? WM_RX_NOTIFY : ReportEventType()),
+        : QEvent(report.kind == LinkReport::Kind::Notify ? QEvent::Type(WM_RX_NOTIFY)
+                                                         : ReportEventType()),
           m_Report(std::move(report)) {}
     const LinkReport m_Report;
 };
@@ -58,7 +59,7 @@ void PostLinkReport(QObject& window, LinkReport report) {
 }
 
 const LinkReport* LinkReportIn(const QObject& window, const QEvent& event) {
-    if (event.type() != WM_RX_NOTIFY && event.type() != ReportEventType()) return nullptr;
+    if (event.type() != QEvent::Type(WM_RX_NOTIFY) && event.type() != ReportEventType()) return nullptr;
     MarkDelivered(&window);  // before the first look inside the event
     const auto* report = dynamic_cast<const CLinkReportEvent*>(&event);
     return report == nullptr ? nullptr : &report->m_Report;

@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
-#include <QDateTime>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
@@ -14,6 +13,7 @@
 #include "LinkReportEvent.h"
 #include "MessageBox.h"
 #include "PortCombo.h"
+#include "PrivateMessages.h"
 #include "StatusLine.h"
 #include "TableFileDialogs.h"
 #include "TemplateControl.h"
@@ -22,31 +22,28 @@ namespace keltrove {
 
 namespace {
 
-constexpr std::string_view kAboutMenuText = "Keltrove 정보(&A)...";  // string 101
-
 constexpr Qt::WindowFlags kWindowFlags = Qt::Dialog | Qt::CustomizeWindowHint |
                                          Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                                          Qt::WindowCloseButtonHint;
 
 }  // namespace
 
-CMainDlg::CMainDlg(IPause* pause)
+CMainDlg::CMainDlg(IPause* pause, IDialogAnswers* answers)
     : QDialog(nullptr, kWindowFlags),
       m_Timers(*this),
       m_WireLog([this] { return PortItemText(m_Presenter.PortNo()); }),
       m_Presenter(*this, m_Timers, pause != nullptr ? *pause : m_RealPause,
                   [this](LinkReport report) { PostLinkReport(*this, std::move(report)); }) {
+    m_pAnswers = answers;
     if (CWireLog::Enabled()) m_Presenter.SetTrace(&m_WireLog);
     m_Controls = BuildMainDlgControls(
         *this, SetUpTemplateWindow(*this, MainDialogTemplate()),
         [this](int entry, const std::string& refused) { m_Presenter.OnRefused(entry, refused); });
     m_pStatusLine = new CStatusLine(*this);
-    connect(m_Controls.portList, &QComboBox::activated, this,
-            [this](int index) { m_Presenter.OnSelectPort(index); });
-    connect(m_Controls.read, &QPushButton::clicked, this, [this] { m_Presenter.OnRead(); });
-    connect(m_Controls.write, &QPushButton::clicked, this,
-            [this] { m_Presenter.OnWrite(GetFieldTexts()); });
-    connect(m_Controls.exit, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_Controls.portList, &QComboBox::activated, this, [this] { Carry(Intent::ChoosePort); });
+    connect(m_Controls.read, &QPushButton::clicked, this, [this] { Carry(Intent::Read); });
+    connect(m_Controls.write, &QPushButton::clicked, this, [this] { Carry(Intent::Write); });
+    connect(m_Controls.exit, &QPushButton::clicked, this, [this] { Carry(Intent::Close); });
     m_Presenter.Start();  // the first refresh: 32 empty fields
     m_Controls.firstTabStop->setFocus();
 }
@@ -54,10 +51,6 @@ CMainDlg::CMainDlg(IPause* pause)
 CMainDlg::~CMainDlg() {
     m_Timers.StopAll();
     m_Presenter.Close();
-}
-
-const QString& CMainDlg::StatusText() const {
-    return m_pStatusLine->Text();
 }
 
 void CMainDlg::done(int result) {
@@ -81,11 +74,11 @@ void CMainDlg::EndNow() {
 bool CMainDlg::event(QEvent* event) {
     if (const LinkReport* report = LinkReportIn(*this, *event)) {
         m_Presenter.Deliver(*report);
-    } else if (event->type() == WM_RX_NOTIFY) {
+    } else if (event->type() == QEvent::Type(WM_RX_NOTIFY)) {  // not the watcher's: nothing to clear
         m_Presenter.OnRxNotify();
-    } else if (event->type() == WM_RX_FRAME) {
+    } else if (event->type() == QEvent::Type(WM_RX_FRAME)) {
         m_Presenter.EvaluateRxFrame();
-    } else if (event->type() == WM_TX_FRAME) {
+    } else if (event->type() == QEvent::Type(WM_TX_FRAME)) {
         m_Presenter.SendTxFrame();
     } else {
         return QDialog::event(event);
@@ -106,29 +99,37 @@ void CMainDlg::keyPressEvent(QKeyEvent* event) {
     const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
     if (!enter || modifiers != Qt::NoModifier) {
         QDialog::keyPressEvent(event);  // Escape ends the window
-    } else if (focusWidget() == m_Controls.portList) {
-        m_Presenter.OnSelectPort(m_Controls.portList->currentIndex());
-    } else {
-        // Enter confirms what was typed and never ends the window, which would lose the
-        // table: it moves on as Tab does.
+        return;
+    }
+    const bool inList = focusWidget() == m_Controls.portList;
+    if (m_Presenter.OnEnter(inList ? std::optional<int>(m_Controls.portList->currentIndex())
+                                   : std::nullopt)) {
         focusNextChild();
     }
 }
 
 void CMainDlg::contextMenuEvent(QContextMenuEvent* event) {
-    // Stands in for the window menu, which a Linux window does not let a program extend.
     QMenu menu(this);
-    const bool idle = m_Presenter.CurrentActivity() == Activity::Idle;
-    menu.addAction(QStringLiteral("Save table as..."), this, [this] { m_Presenter.OnSave(); })
-        ->setEnabled(idle);
-    menu.addAction(QStringLiteral("Load table..."), this, [this] { m_Presenter.OnLoad(); })
-        ->setEnabled(idle);
-    menu.addAction(QStringLiteral("Compare with panel"), this, [this] { m_Presenter.OnCompare(); })
-        ->setEnabled(idle);
-    menu.addAction(QStringLiteral("Close"), this, &QDialog::reject);
-    menu.addSeparator();
-    menu.addAction(QString::fromUtf8(kAboutMenuText), this, [this] { CAboutDlg(this).exec(); });
+    for (const MenuItem& item : ContextMenuItems()) {
+        if (item.text.empty()) {
+            menu.addSeparator();
+            continue;
+        }
+        const Intent intent = item.intent;
+        menu.addAction(QString::fromUtf8(item.text), this, [this, intent] { Carry(intent); })
+            ->setEnabled(m_Presenter.Allows(intent));
+    }
     menu.exec(event->globalPos());
+}
+
+// What the buttons, the port list and the menu ask, in one place.
+void CMainDlg::Carry(Intent intent) {
+    if (m_Presenter.Carry(intent, m_Controls.portList->currentIndex())) return;
+    if (intent == Intent::Close) {
+        reject();
+    } else {
+        CAboutDlg(this).exec();
+    }
 }
 
 // IPanelWindow
@@ -156,7 +157,7 @@ void CMainDlg::SetStatusText(const std::string& text) {
 
 MessageAnswer CMainDlg::Ask(const PanelBox& box) {
     if (m_bEnding) return MessageAnswer::No;
-    return m_MessageHandler ? m_MessageHandler(box) : RunMessageBox(this, box);
+    return m_pAnswers != nullptr ? m_pAnswers->Ask(box) : RunMessageBox(this, box);
 }
 
 void CMainDlg::ShowActivity(Activity activity) {
@@ -179,13 +180,8 @@ void CMainDlg::ShowActivity(Activity activity) {
 
 std::optional<std::string> CMainDlg::ChooseFile(FileChoice choice) {
     if (m_bEnding) return std::nullopt;
-    return m_FileChooser ? m_FileChooser(choice) : ChooseTableFile(this, choice);
+    return m_pAnswers != nullptr ? m_pAnswers->ChooseFile(choice) : ChooseTableFile(this, choice);
 }
 
-std::string CMainDlg::LocalTimeText() const {
-    return QDateTime::currentDateTime()
-        .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
-        .toStdString();
-}
 
 }  // namespace keltrove

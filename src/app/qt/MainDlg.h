@@ -2,19 +2,16 @@
 // buttons "Read", "Write" and "Exit".
 //
 // The window is the Qt face of CPanelPresenter, which owns the port and the protocol
-// session and decides what the window shows and asks. The window keeps its controls, the
-// timers whose ticks it passes on, the busy guard of a write, the file dialogs, the boxes
-// and the status line's painting. It answers the private events 1025 (WM_RX_NOTIFY), 1026
-// (WM_RX_FRAME) and 1027 (WM_TX_FRAME), whoever posts or sends them; the watcher's reports
-// reach it as posted events (LinkReportEvent.h). A field takes Latin-1 characters only.
-// Enter never ends the window: it moves to the next field, or confirms the port list's
-// choice. When the dialog ends, and at the latest when it is destroyed, the port is closed
-// and its watcher joined. GUI thread only.
+// session and decides what the window shows, asks and allows. The window keeps its
+// controls, the timers whose ticks it passes on, the busy guard, the file dialogs, the
+// boxes and the status line's painting. It answers the private messages (PrivateMessages.h)
+// as events of the same numbers, whoever posts or sends them; the watcher's reports reach
+// it as posted events (LinkReportEvent.h). When the dialog ends, and at the latest when it
+// is destroyed, the port is closed and its watcher joined. GUI thread only.
 #pragma once
 
 #include <QDialog>
 #include <QFont>
-#include <functional>
 #include <memory>
 #include <optional>
 
@@ -22,7 +19,6 @@
 #include "DialogTimers.h"
 #include "MainDlgControls.h"
 #include "PanelPresenter.h"
-#include "PrivateEvents.h"
 #include "SleepPause.h"
 #include "WireLog.h"
 
@@ -30,29 +26,28 @@ namespace keltrove {
 
 class CStatusLine;
 
+// The window's boxes and file dialogs, for a caller that answers them itself (a test, a
+// benchmark); the window shows the real ones when given none.
+class IDialogAnswers {
+public:
+    virtual ~IDialogAnswers() = default;
+    virtual MessageAnswer Ask(const PanelBox& box) = 0;
+    // A file name, or nothing: cancelled.
+    virtual std::optional<std::string> ChooseFile(FileChoice choice) = 0;
+};
+
 class CMainDlg final : public QDialog, private IPanelWindow {
     Q_OBJECT
 
 public:
-    // Answers a box in place of the real one, for tests; an empty handler restores them.
-    using MessageHandler = std::function<MessageAnswer(const PanelBox&)>;
-    // Chooses a table file in place of the file dialog; nothing: cancelled.
-    using FileChooser = std::function<std::optional<std::string>(FileChoice)>;
-
     // `pause` carries the write's pauses; null means real sleeps, which block the window.
-    explicit CMainDlg(IPause* pause = nullptr);
+    explicit CMainDlg(IPause* pause = nullptr, IDialogAnswers* answers = nullptr);
     ~CMainDlg() override;
 
-    void SetMessageHandler(MessageHandler handler) { m_MessageHandler = std::move(handler); }
-    void SetFileChooser(FileChooser chooser) { m_FileChooser = std::move(chooser); }
-
-    // Read-only state, for tests and tools.
-    CPanelPresenter& Presenter() { return m_Presenter; }
-    const CProtocolSession& Session() const { return m_Presenter.Session(); }
-    const CSerialLink& Comm() const { return m_Presenter.Comm(); }
-    const QString& StatusText() const;
-    bool IsTicking(TickTimer timer) const { return m_Timers.IsTicking(timer); }
-    ILinkEvents& LinkEvents() { return m_Presenter.LinkEvents(); }
+    // The window's state, read-only.
+    const CPanelPresenter& Presenter() const { return m_Presenter; }
+    // For tools that draw the window with values in it.
+    ISessionView& View() { return m_Presenter; }
 
     // Every way of ending: the port is closed and the timers stop, for good; the window
     // is not meant to be shown again.
@@ -68,6 +63,8 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    void Carry(Intent intent);
+
     void ShowFieldTexts(const FieldTexts& texts) override;
     FieldTexts GetFieldTexts() const override;
     void SetValueFont(int entry) override;
@@ -76,7 +73,6 @@ private:
     MessageAnswer Ask(const PanelBox& box) override;
     void ShowActivity(Activity activity) override;
     std::optional<std::string> ChooseFile(FileChoice choice) override;
-    std::string LocalTimeText() const override;
 
     CSleepPause m_RealPause;
     CDialogTimers m_Timers;
@@ -87,8 +83,7 @@ private:
     std::unique_ptr<CBusyWindow> m_pBusy;  // the controls the activity holds still
     Activity m_Activity = Activity::Idle;
     bool m_bEnding = false;  // a stop signal is ending the window
-    MessageHandler m_MessageHandler;
-    FileChooser m_FileChooser;
+    IDialogAnswers* m_pAnswers = nullptr;
     CPanelPresenter m_Presenter;  // last: its port closes before the rest goes
 };
 

@@ -14,14 +14,14 @@ namespace keltrove {
 FieldTexts MainDlgControls::Texts() const {
     FieldTexts texts;
     for (int entry = 1; entry <= kEntryCount; ++entry) {
-        texts[static_cast<std::size_t>(entry - 1)] = Entry(entry).text().toStdString();
+        texts[EntryIndex(entry)] = Entry(entry).text().toStdString();
     }
     return texts;
 }
 
 void MainDlgControls::ShowTexts(const FieldTexts& texts) const {
     for (int entry = 1; entry <= kEntryCount; ++entry) {
-        const QString text = QString::fromStdString(texts[static_cast<std::size_t>(entry - 1)]);
+        const QString text = QString::fromStdString(texts[EntryIndex(entry)]);
         if (Entry(entry).text() != text) CFieldValidator::SetUnfiltered(Entry(entry), text);
     }
 }
@@ -46,7 +46,7 @@ MainDlgControls BuildMainDlgControls(QWidget& dialog, const CDialogUnits& units,
         QWidget* widget = CreateTemplateControl(control, dialog, units);
         if (control.entry != 0) {
             auto* field = static_cast<QLineEdit*>(widget);
-            controls.entries[static_cast<std::size_t>(control.entry - 1)] = field;
+            controls.entries[EntryIndex(control.entry)] = field;
             field->setValidator(new CFieldValidator(
                 *field, [refused, entry = control.entry](const std::string& characters) {
                     refused(entry, characters);
@@ -54,16 +54,16 @@ MainDlgControls BuildMainDlgControls(QWidget& dialog, const CDialogUnits& units,
             if (control.tabStop && controls.firstTabStop == nullptr) controls.firstTabStop = field;
         }
         switch (control.id) {
-            case kIdPortList:
+            case IDC_PORT_LIST:
                 controls.portList = static_cast<CPortCombo*>(widget);
                 break;
-            case kIdRead:
+            case IDC_READ:
                 controls.read = static_cast<QPushButton*>(widget);
                 break;
-            case kIdWrite:
+            case IDC_WRITE:
                 controls.write = static_cast<QPushButton*>(widget);
                 break;
-            case kIdExit:
+            case IDC_EXIT:
                 controls.exit = static_cast<QPushButton*>(widget);
                 break;
             default:

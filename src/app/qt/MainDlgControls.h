@@ -30,7 +30,7 @@ struct MainDlgControls {
     QPushButton* write = nullptr;
     QPushButton* exit = nullptr;
 
-    QLineEdit& Entry(int entry) const { return *entries[static_cast<std::size_t>(entry - 1)]; }
+    QLineEdit& Entry(int entry) const { return *entries[EntryIndex(entry)]; }
 
     FieldTexts Texts() const;
     // Changes only the fields whose text differs, so a cursor stays where it is.

@@ -3,7 +3,7 @@
 #include <QLabel>
 #include <QMessageBox>
 
-#include "AppInfo.h"
+#include "DialogTemplate.h"
 
 namespace keltrove {
 
@@ -25,7 +25,7 @@ QMessageBox::Icon IconOf(BoxIcon icon) {
 
 MessageAnswer RunMessageBox(QWidget* parent, const PanelBox& request) {
     const bool yesNo = request.buttons == MessageButtons::YesNo;
-    QMessageBox box(IconOf(request.icon), QString::fromUtf8(kAppName),
+    QMessageBox box(IconOf(request.icon), QString::fromUtf8(kCaption),
                     QString::fromStdString(request.text),
                     yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, parent);
     box.setTextFormat(Qt::PlainText);  // texts from the port layer may hold '<'

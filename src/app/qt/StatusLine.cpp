@@ -4,7 +4,7 @@
 #include <QAccessibleWidget>
 #include <QPainter>
 
-#include "WindowTexts.h"
+#include "WindowLook.h"
 
 namespace keltrove {
 
@@ -33,8 +33,9 @@ QAccessibleInterface* MakeAccessible(const QString& className, QObject* object) 
 
 }  // namespace
 
-QString StatusLineText(SessionStatus status) {
-    return QString::fromStdString(StatusLineFor(status));
+QRect CStatusLine::Rect() {
+    return QRect(QPoint(kStatusRect.left, kStatusRect.top),
+                 QPoint(kStatusRect.right - 1, kStatusRect.bottom - 1));
 }
 
 CStatusLine::CStatusLine(QWidget& window) : QWidget(&window) {
@@ -59,7 +60,8 @@ void CStatusLine::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
     // Opaque mode fills the box of the text itself with yellow, trailing blanks included.
     painter.setBackgroundMode(Qt::OpaqueMode);
-    painter.setBackground(QColor(255, 255, 0));
+    painter.setBackground(
+        QColor(kStatusBackground.red, kStatusBackground.green, kStatusBackground.blue));
     painter.setPen(Qt::black);
     painter.drawText(
         rect(), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextIncludeTrailingSpaces,

@@ -1,6 +1,6 @@
 // StatusLine: the status text drawn onto the main window, outside any control.
 //
-// The text stands on yellow at the top left of a fixed rectangle of client pixels, on one
+// The text stands on yellow at the top left of the status rectangle (WindowLook.h), on one
 // line, clipped to the rectangle. It is kept, so every repaint draws it again, until the
 // next text replaces it. It lies under every control and takes no clicks, as if drawn on
 // the window itself, and assistive technology reads it as a status bar. GUI thread only;
@@ -11,19 +11,15 @@
 #include <QString>
 #include <QWidget>
 
-#include "Interfaces.h"
 
 namespace keltrove {
-
-// The session's status as the line draws it (StatusLineFor, WindowTexts.h).
-QString StatusLineText(SessionStatus status);
 
 class CStatusLine final : public QWidget {
     Q_OBJECT
 
 public:
-    // Client pixels (600, 20) to (750, 120), right and bottom edges excluded.
-    static QRect Rect() { return QRect(QPoint(600, 20), QPoint(749, 119)); }
+    // Client pixels, right and bottom edges excluded.
+    static QRect Rect();
 
     explicit CStatusLine(QWidget& window);
 

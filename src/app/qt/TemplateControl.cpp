@@ -122,7 +122,7 @@ QWidget* CreateTemplateControl(const ControlTemplate& control, QWidget& parent,
     widget->setFocusPolicy(FocusOf(control));
     if (control.entry != 0) {
         widget->setObjectName(EntryObjectName(control.entry));
-    } else if (control.id != kNoControlId) {
+    } else if (control.id != IDC_STATIC) {
         widget->setObjectName(ControlObjectName(control.id));
     }
     return widget;

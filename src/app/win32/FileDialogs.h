@@ -1,7 +1,7 @@
 // FileDialogs: the common file dialogs for a table file.
 //
-// "Table files (*.txt)" first, then all files; a name typed without an extension gets
-// ".txt". Saving asks before replacing a file. Nothing is remembered from one run to the
+// Titles, filters and the suffix a bare name gets are FileDialogFor's (WindowTexts.h).
+// Saving asks before replacing a file. Nothing is remembered from one run to the
 // next beyond what the system's dialog keeps itself. Runs a nested message loop. GUI thread
 // only.
 #pragma once

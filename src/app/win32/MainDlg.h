@@ -1,25 +1,24 @@
 // MainDlg: the main window (dialog IDD_MAIN of Keltrove.rc) and its dialog procedure.
 //
 // The window is the Win32 face of CPanelPresenter, as the Qt window is on Linux: the
-// presenter owns the port and the protocol session and decides what the window shows and
-// asks; the window turns messages into the presenter's calls and keeps its controls, the
-// two timers (running only while the session asks), the busy guard of a write, the file
-// dialogs, the boxes and the status line's painting. It answers the private messages 1025
-// to 1027 whoever posts or sends them (PrivateMessages.h); the watcher's reports reach it
-// as posted messages. A field takes four Latin-1 characters at most. Enter never ends the
-// window: it moves to the next field, or confirms the port list's choice. Every way of
-// ending closes the port and joins its watcher before the dialog ends. GUI thread only.
+// presenter owns the port and the protocol session and decides what the window shows, asks
+// and allows; the window turns messages into the presenter's calls and keeps its parts: the
+// fields (EntryFields), the port list, the status line, the busy guard, the timers, the
+// trace, the boxes and the file dialogs. It answers the private messages (PrivateMessages.h)
+// whoever posts or sends them; the watcher's reports reach it as posted messages
+// (ReportMessages.h). Every way of ending closes the port and joins its watcher before the
+// dialog ends. GUI thread only.
 #pragma once
 
 #include <windows.h>
 
-#include <array>
 #include <chrono>
-#include <memory>
 #include <optional>
 #include <string>
 
-#include "GdiHandles.h"
+#include "BusyWindow.h"
+#include "DialogTimers.h"
+#include "EntryFields.h"
 #include "PanelPresenter.h"
 #include "PortList.h"
 #include "StatusLine.h"
@@ -31,7 +30,7 @@ namespace keltrove {
 // Set before any such thread starts, cleared after they have stopped.
 extern HWND g_hDlgWnd;
 
-class CMainDlg final : private IPanelWindow, private ITickTimers, private IPause {
+class CMainDlg final : private IPanelWindow, private IPause {
 public:
     explicit CMainDlg(HINSTANCE hInstance);
     ~CMainDlg() override;
@@ -46,68 +45,48 @@ private:
     // Reaches the CMainDlg through DWLP_USER, which WM_INITDIALOG sets from DoModal's
     // `this`; messages that come before it get the default handling.
     static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
-    // The entry fields' subclass: refuses what Latin-1 cannot carry.
-    static LRESULT CALLBACK FieldProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam,
-                                      UINT_PTR entry, DWORD_PTR self);
-    // Posts a watcher's report to the window; on the watcher's thread.
-    static void PostReport(LinkReport report);
 
     // The dialog procedure's result for a message it handles; nothing for the rest.
     std::optional<INT_PTR> OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR Result(LONG_PTR value) const;
     BOOL OnInitDialog();
     void OnCommand(UINT id, UINT code);
+    void Carry(Intent intent);
     void OnEnter();
+    BOOL OnSysCommand(WPARAM command);
+    BOOL OnTooltip(LPARAM lParam);
     void OnPaint();
     void OnContextMenu(LPARAM lParam);
-    void ShowAbout() const;
     void End();
-    // For good: the window is ending.
-    void StopTimers();
     void OnDestroy();
-    LRESULT OnFieldChar(HWND hField, int entry, WPARAM wParam, LPARAM lParam);
-    LRESULT OnFieldPaste(HWND hField, int entry);
-
-    void SetUpFields();
-    void SetUpSystemMenu() const;
     void SetIcons();
-    void DropInputSinceBusy() const;
-    HWND Field(int entry) const;
-    RECT FieldFrame(int entry) const;
-    void SetFieldTip(int entry, const std::string& text) const;
+    void SetUpSystemMenu() const;
 
     // IPanelWindow
-    void ShowFieldTexts(const FieldTexts& texts) override;
-    FieldTexts GetFieldTexts() const override;
-    void SetValueFont(int entry) override;
-    void MarkField(int entry, FieldMark mark, const std::string& tooltip) override;
-    void SetStatusText(const std::string& text) override;
+    void ShowFieldTexts(const FieldTexts& texts) override { m_Fields.ShowTexts(texts); }
+    FieldTexts GetFieldTexts() const override { return m_Fields.Texts(); }
+    void SetValueFont(int entry) override { m_Fields.SetValueFont(entry); }
+    void MarkField(int entry, FieldMark mark, const std::string& tooltip) override {
+        m_Fields.Mark(entry, mark, tooltip);
+    }
+    void SetStatusText(const std::string& text) override { m_StatusLine.Show(text); }
     MessageAnswer Ask(const PanelBox& box) override;
     void ShowActivity(Activity activity) override;
     std::optional<std::string> ChooseFile(FileChoice choice) override;
-    std::string LocalTimeText() const override;
-    // ITickTimers
-    void SetTicking(TickTimer timer, bool on) override;
-    // IPause
+    // IPause: the write's pauses hold the thread, which the write sequence intends.
     void Pause(std::chrono::milliseconds duration) override;
 
     HINSTANCE m_hInstance;
     HWND m_hWnd = nullptr;
-    HWND m_hTooltip = nullptr;                  // owned by the dialog, destroyed with it
-    HICON m_hIcon = nullptr;                    // shared: the system's, never destroyed here
-    UniqueFont m_ValueFont;                     // made for the first received value
-    UniqueBrush m_FrameBrush;                   // the red frame of a differing field
-    EntrySet m_ValueFields;                     // the fields in the value font
-    std::array<bool, kEntryCount> m_Differs{};  // the fields with a red frame
-    wchar_t m_wPendingHigh = 0;                 // a surrogate's first half, waiting for its second
+    HWND m_hTooltip = nullptr;  // owned by the dialog, destroyed with it
+    HICON m_hIcon = nullptr;    // shared: the system's, never destroyed here
+    CEntryFields m_Fields;
     CPortList m_PortList;
     CStatusLine m_StatusLine;
+    CBusyWindow m_Busy;
+    CDialogTimers m_Timers;
     CTraceFile m_Trace;
-    std::array<bool, 2> m_Ticking{};  // Reply, Gap
-    bool m_bEnded = false;            // the timers stay stopped from here on
-    Activity m_Activity = Activity::Idle;
-    std::array<HWND, 4> m_BusyDisabled{};  // the controls the activity disabled
-    HWND m_hBusyFocus = nullptr;           // where the focus was when it began
-    CPanelPresenter m_Presenter;           // last: its port closes before the rest goes
+    CPanelPresenter m_Presenter;  // last: its port closes before the rest goes
 };
 
 }  // namespace keltrove

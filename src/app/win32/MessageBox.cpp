@@ -1,5 +1,7 @@
 #include "MessageBox.h"
 
+#include "DialogTemplate.h"
+
 // commctrl.h needs windows.h before it.
 // clang-format off
 #include <windows.h>
@@ -89,11 +91,11 @@ MessageAnswer RunMessageBox(HWND owner, const PanelBox& request) {
     UINT style = (yesNo ? MB_YESNO : MB_OK) | IconOf(request.icon);
     if (yesNo && request.defaultAnswer == MessageAnswer::No) style |= MB_DEFBUTTON2;
     if (!yesNo) {
-        ::MessageBoxW(owner, Widen(text).c_str(), L"Keltrove", style);
+        ::MessageBoxW(owner, Widen(text).c_str(), Widen(kCaption).c_str(), style);
         return MessageAnswer::Ok;
     }
     const CBoxCatcher catcher(owner);
-    const int answer = ::MessageBoxW(owner, Widen(text).c_str(), L"Keltrove", style);
+    const int answer = ::MessageBoxW(owner, Widen(text).c_str(), Widen(kCaption).c_str(), style);
     return answer == IDYES ? MessageAnswer::Yes : MessageAnswer::No;
 }
 

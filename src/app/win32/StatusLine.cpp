@@ -2,13 +2,13 @@
 
 #include "GdiHandles.h"
 #include "SystemError.h"
+#include "WindowDpi.h"
+#include "WindowLook.h"
 
 namespace keltrove {
 
 namespace {
 
-constexpr RECT kRect96{600, 20, 750, 120};  // at 96 dpi, right and bottom excluded
-constexpr COLORREF kYellow = RGB(255, 255, 0);
 constexpr UINT kNeverPosted = WM_APP + 0x3FFF;
 
 bool IsGroupBox(HWND hWnd) {
@@ -32,21 +32,6 @@ void ClipControls(HWND dialog, HDC hDC) {
 
 }  // namespace
 
-UINT WindowDpi(HWND hWnd) {
-    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-    // Windows 10 1607 and later; looked up once, since older systems lack it.
-    static const auto getDpiForWindow = [] {
-        const FARPROC proc = ::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow");
-        return reinterpret_cast<GetDpiForWindowFn>(reinterpret_cast<void (*)()>(proc));
-    }();
-    if (getDpiForWindow != nullptr) {
-        if (const UINT dpi = getDpiForWindow(hWnd); dpi != 0) return dpi;
-    }
-    const CWindowDC screen(nullptr);
-    const int dpi = ::GetDeviceCaps(screen.Get(), LOGPIXELSY);
-    return dpi > 0 ? static_cast<UINT>(dpi) : 96;
-}
-
 void CStatusLine::Show(const std::string& text) {
     std::wstring wide = Widen(text);
     if (wide == m_strText) return;
@@ -69,9 +54,9 @@ void CStatusLine::Paint(HDC hDC) const {
 }
 
 void CStatusLine::Draw(HDC hDC) const {
-    const int dpi = static_cast<int>(WindowDpi(m_hDialog));
-    RECT rect{::MulDiv(kRect96.left, dpi, 96), ::MulDiv(kRect96.top, dpi, 96),
-              ::MulDiv(kRect96.right, dpi, 96), ::MulDiv(kRect96.bottom, dpi, 96)};
+    const UINT dpi = WindowDpi(m_hDialog);
+    RECT rect{ScaleTo(kStatusRect.left, dpi), ScaleTo(kStatusRect.top, dpi),
+              ScaleTo(kStatusRect.right, dpi), ScaleTo(kStatusRect.bottom, dpi)};
     const CSavedDC saved(hDC);
     ClipControls(m_hDialog, hDC);
     // What an earlier, longer text left goes first.
@@ -80,7 +65,7 @@ void CStatusLine::Draw(HDC hDC) const {
     if (font != nullptr) ::SelectObject(hDC, font);
     // Opaque: yellow behind the text itself, its trailing blanks included.
     ::SetBkMode(hDC, OPAQUE);
-    ::SetBkColor(hDC, kYellow);
+    ::SetBkColor(hDC, RGB(kStatusBackground.red, kStatusBackground.green, kStatusBackground.blue));
     ::SetTextColor(hDC, RGB(0, 0, 0));
     ::DrawTextW(hDC, m_strText.c_str(), static_cast<int>(m_strText.size()), &rect,
                 DT_SINGLELINE | DT_LEFT | DT_TOP | DT_NOPREFIX);

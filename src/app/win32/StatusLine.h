@@ -1,9 +1,9 @@
 // StatusLine: the status text drawn onto the main dialog, outside any control.
 //
-// The text stands on yellow at the top left of client pixels (600, 20) to (750, 120),
-// scaled from 96 dpi to the window's, on one line, clipped to that rectangle and under
-// every control but the group boxes, which are drawn over the dialog's own background. It
-// is drawn at once, even while a write keeps the thread from its messages, and kept for
+// The text stands on yellow at the top left of the status rectangle (WindowLook.h), scaled
+// from 96 dpi to the window's, on one line, clipped to that rectangle and under every
+// control but the group boxes, which are drawn over the dialog's own background. It is
+// drawn at once, even while a write keeps the thread from its messages, and kept for
 // WM_PAINT. GUI thread only; cannot fail.
 #pragma once
 
@@ -12,9 +12,6 @@
 #include <string>
 
 namespace keltrove {
-
-// The window's dots per inch: GetDpiForWindow where the system has it, else the screen's.
-UINT WindowDpi(HWND hWnd);
 
 class CStatusLine {
 public:

@@ -37,12 +37,8 @@ void CTraceFile::OnWire(WireEvent event, std::span<const std::uint8_t> bytes) {
 }
 
 void CTraceFile::OnBox(const std::string& text) {
-    // Stamped as TraceLine stamps, so that the box stands among the frames that led to it.
-    const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(Now()).count();
-    char stamp[32];
-    std::snprintf(stamp, sizeof stamp, "%6lld.%06lld", static_cast<long long>(micros / 1000000),
-                  static_cast<long long>(micros % 1000000));
-    Append(std::string(stamp) + ' ' + m_PortName() + " box " + text.substr(0, text.find('\n')));
+    // Stamped as the frames are, so that the box stands among those that led to it.
+    Append(TraceNote(Now(), m_PortName(), "box " + text.substr(0, text.find('\n'))));
 }
 
 void CTraceFile::Append(const std::string& line) {

@@ -7,10 +7,19 @@
 
 #include <termios.h>
 
+#include <string>
+
 #include "UniqueFd.h"
 #include "UucpLock.h"
 
 namespace keltrove {
+
+// What the watcher waits on.
+using NativePort = int;
+
+// Why a port's poll flags mean its device is gone ("/dev/ttyUSB0: the device hung up");
+// empty while they do not.
+std::string HangUpReason(const std::string& device, short revents);
 
 struct PortHandle {
     UniqueFd fd;

@@ -145,8 +145,7 @@ bool CSerialLink::SetUpLine() {
         return false;
     }
     if (!LineTook(wanted, actual)) {
-        Fail(m_strDevicePath + ": the port did not take " + std::to_string(m_nBaud) +
-             " baud, 8 data bits, no parity, 1 stop bit");
+        FailLineNotTaken(m_strDevicePath);
         return false;
     }
     return true;

@@ -1,3 +1,4 @@
+// The watcher on POSIX: it sleeps in poll() on the port and on an eventfd that Stop writes.
 #include "WatchComm.h"
 
 #include <poll.h>
@@ -6,10 +7,9 @@
 
 #include <array>
 #include <cerrno>
-#include <system_error>
 
-#include "LinkEvents.h"
 #include "SystemError.h"
+#include "UniqueFd.h"
 #include "WatchedPort.h"
 
 namespace keltrove {
@@ -21,69 +21,47 @@ std::string HangUpReason(const std::string& device, short revents) {
     return {};
 }
 
-std::string CWatchComm::Start(IWatchedPort& port, int fd, ILinkEvents* events) {
-    UniqueFd wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
-    if (!wake.IsValid()) return "cannot make its wake-up descriptor: " + SystemMessage(errno);
-    const int wakeFd = wake.Get();
-    m_WakeFd = std::move(wake);
-    m_strLost.clear();
-    m_bRunning.store(true, std::memory_order_release);
-    try {
-        m_Thread =
-            std::thread(&CWatchComm::ThreadWatchComm, this, std::ref(port), fd, events, wakeFd);
-    } catch (const std::system_error& error) {
-        m_bRunning.store(false, std::memory_order_release);
-        m_WakeFd.Reset();
-        return "cannot start its thread: " + SystemMessage(error.code().value());
-    }
-    return {};
+class CWatchComm::CWakeup {
+public:
+    explicit CWakeup(UniqueFd fd) : m_Fd(std::move(fd)) {}
+    UniqueFd m_Fd;
+};
+
+void CWatchComm::WakeupDeleter::operator()(CWakeup* wakeup) const {
+    delete wakeup;
 }
 
-void CWatchComm::Stop() {
-    if (!m_Thread.joinable()) return;
+CWatchComm::WakeupPtr CWatchComm::MakeWakeup(NativePort /*port*/, std::string& failed) {
+    UniqueFd fd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    if (!fd.IsValid()) {
+        failed = "cannot make its wake-up descriptor: " + SystemMessage(errno);
+        return nullptr;
+    }
+    return WakeupPtr(new CWakeup(std::move(fd)));
+}
+
+void CWatchComm::Wake(CWakeup& wakeup) {
     const std::uint64_t one = 1;
     // Cannot fail but for EINTR: the counter is far from overflowing.
-    while (::write(m_WakeFd.Get(), &one, sizeof one) < 0 && errno == EINTR) {
+    while (::write(wakeup.m_Fd.Get(), &one, sizeof one) < 0 && errno == EINTR) {
     }
-    m_Thread.join();
-    m_WakeFd.Reset();  // only now: never close a descriptor another thread polls
 }
 
-void CWatchComm::ThreadWatchComm(IWatchedPort& port, int fd, ILinkEvents* events, int wakeFd) {
+std::string CWatchComm::Watch(IWatchedPort& port, ILinkEvents* events) {
     std::string lost;
     while (port.IsLinkUp()) {
-        std::array<pollfd, 2> fds{{{fd, POLLIN, 0}, {wakeFd, POLLIN, 0}}};
+        std::array<pollfd, 2> fds{{{m_hPort, POLLIN, 0}, {m_pWakeup->m_Fd.Get(), POLLIN, 0}}};
         if (::poll(fds.data(), fds.size(), -1) < 0) {
             if (errno == EINTR) continue;
-            lost = DescribeSystemError(port.PortName(), errno, "poll");
-            break;
+            return DescribeSystemError(port.PortName(), errno, "poll");
         }
         // Only Stop writes the eventfd, after clearing the run flag: the loop test ends it.
-        if (fds[1].revents != 0) continue;
-        if (fds[0].revents == 0) continue;
-        if (!DrainPort(port, events, lost)) break;
-        lost = HangUpReason(port.PortName(), fds[0].revents);
-        if (!lost.empty()) break;  // hung up with nothing left to read: do not spin on it
+        if (fds[1].revents != 0 || fds[0].revents == 0) continue;
+        if (!DrainPort(port, events, true, lost)) return lost;
+        // Hung up with nothing left to read: do not spin on it.
+        if (lost = HangUpReason(port.PortName(), fds[0].revents); !lost.empty()) return lost;
     }
-    m_strLost = lost;
-    m_bRunning.store(false, std::memory_order_release);
-    // A loss found while Close is stopping the watcher goes unreported: the port is going.
-    if (!lost.empty() && events != nullptr && port.IsLinkUp()) {
-        events->OnLinkLost(port.PortTag(), std::move(lost));
-    }
-}
-
-bool CWatchComm::DrainPort(IWatchedPort& port, ILinkEvents* events, std::string& lost) {
-    std::array<std::uint8_t, kChunkSize> chunk;
-    for (;;) {
-        // Close is waiting to join: stop here, without notifying; Close discards the rest.
-        if (!port.IsLinkUp()) return true;
-        const std::uint32_t length = port.ReadPort(chunk.data(), kChunkSize, &lost);
-        if (length == 0) break;
-        port.StoreReceived(chunk.data(), length, events);
-    }
-    if (events != nullptr) events->OnRxNotify(port.PortTag());
-    return lost.empty();
+    return {};
 }
 
 }  // namespace keltrove

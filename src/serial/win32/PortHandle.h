@@ -11,6 +11,9 @@
 
 namespace keltrove {
 
+// What the watcher waits on.
+using NativePort = HANDLE;
+
 struct PortHandle {
     UniqueHandle handle;
     // One event for each direction's overlapped I/O, so that a write on the window's thread

@@ -122,8 +122,7 @@ bool CSerialLink::SetUpLine() {
     }
     if (actual.BaudRate != wanted.BaudRate || actual.ByteSize != 8 || actual.Parity != NOPARITY ||
         actual.StopBits != ONESTOPBIT || actual.fOutX || actual.fInX) {
-        Fail(m_strDevice + ": the port did not take " + std::to_string(m_nBaud) +
-             " baud, 8 data bits, no parity, 1 stop bit");
+        FailLineNotTaken(m_strDevice);
         return false;
     }
     // Reads return at once with what has arrived; a write may take WriteMsPerByte a byte.

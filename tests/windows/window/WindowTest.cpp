@@ -33,9 +33,11 @@
 #include <vector>
 
 #include "DeviceTable.h"
+#include "DialogTemplate.h"
 #include "ProgramRun.h"
 #include "SimulatorProcess.h"
 #include "TableFile.h"
+#include "WindowLook.h"
 
 extern char** environ;
 
@@ -46,23 +48,17 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-// IDD_MAIN's size and controls, in dialog units (src/app/win32/Keltrove.rc).
-constexpr int kDialogCx = 557;
-constexpr int kDialogCy = 385;
-struct DluRect {
-    int x, y, cx, cy;
-};
-constexpr DluRect kReadButton{392, 44, 48, 22};
-constexpr DluRect kWriteButton{392, 76, 48, 22};
-constexpr DluRect kExitButton{392, 117, 48, 23};
-constexpr DluRect kPortList{483, 43, 47, 12};  // closed: the .rc's height holds the list
-constexpr DluRect kEntry28{272, 233, 34, 13};  // the first field in tab order, then 27
-constexpr DluRect kBlank{10, 10, 0, 0};        // no control: the window's own menu
-// The status line's client pixels at Wine's 96 dpi.
-constexpr int kStatusX = 600;
-constexpr int kStatusY = 20;
-constexpr int kStatusCx = 150;
-constexpr int kStatusCy = 100;
+// Where the controls are, in dialog units, from the one description of the window.
+DluRect Place(int id) {
+    return FindControl(MainDialogTemplate(), id)->rect;
+}
+const DluRect kReadButton = Place(IDC_READ);
+const DluRect kWriteButton = Place(IDC_WRITE);
+const DluRect kExitButton = Place(IDC_EXIT);
+const DluRect kPortList{Place(IDC_PORT_LIST).x, Place(IDC_PORT_LIST).y, Place(IDC_PORT_LIST).cx,
+                        12};  // closed: the template's height holds the list
+const DluRect kEntry28 = Place(EntryControlId(28));  // the first field in tab order, then 27
+constexpr DluRect kBlank{10, 10, 0, 0};              // no control: the window's own menu
 
 constexpr const char* kPort = "COM5";
 constexpr const char* kGuardBaud = "57600";
@@ -319,8 +315,8 @@ protected:
     }
 
     static BaseUnits UnitsOf(std::pair<int, int> client) {
-        return {static_cast<int>(std::lround(4.0 * client.first / kDialogCx)),
-                static_cast<int>(std::lround(8.0 * client.second / kDialogCy))};
+        return {static_cast<int>(std::lround(4.0 * client.first / MAIN_CX)),
+                static_cast<int>(std::lround(8.0 * client.second / MAIN_CY))};
     }
 
     // A click with `button` in the middle of a control placed as MapDialogRect places it.
@@ -367,9 +363,12 @@ protected:
 
     // Yellow pixels in the status line's rectangle: a text is drawn there.
     long StatusPixels() const {
-        const std::string crop = std::to_string(kStatusCx) + "x" + std::to_string(kStatusCy) + "+" +
-                                 std::to_string(kFrame + kStatusX) + "+" +
-                                 std::to_string(kFrame + kCaption + kStatusY);
+        // At Wine's 96 dpi, the status rectangle's pixels are the template's.
+        const std::string crop =
+            std::to_string(kStatusRect.right - kStatusRect.left) + "x" +
+            std::to_string(kStatusRect.bottom - kStatusRect.top) + "+" +
+            std::to_string(kFrame + kStatusRect.left) + "+" +
+            std::to_string(kFrame + kCaption + kStatusRect.top);
         const std::string count = Capture("import -window " + m_strWindow + " -crop " + crop +
                                           " +repage -depth 8 txt:- | grep -ci '#FFFF00'");
         return count.empty() ? 0 : std::stol(count);
@@ -411,8 +410,8 @@ TEST_F(KeltroveWindow, OpensAtItsTemplateSizeIdlesAndEndsOnEscape) {
     // about the dialog font's proportions.
     const auto client = ClientSize();
     const BaseUnits units = UnitsOf(client);
-    EXPECT_EQ(client.first, MulDiv(kDialogCx, units.x, 4)) << "base unit " << units.x;
-    EXPECT_EQ(client.second, MulDiv(kDialogCy, units.y, 8)) << "base unit " << units.y;
+    EXPECT_EQ(client.first, MulDiv(MAIN_CX, units.x, 4)) << "base unit " << units.x;
+    EXPECT_EQ(client.second, MulDiv(MAIN_CY, units.y, 8)) << "base unit " << units.y;
     EXPECT_GE(units.x, 4);
     EXPECT_TRUE(units.y >= units.x * 3 / 2 && units.y <= units.x * 5 / 2)
         << units.x << " × " << units.y;
@@ -570,6 +569,95 @@ TEST_F(KeltroveWindow, HangUpMidReadIsOneBoxAndTheWriteAsksFirst) {
     EXPECT_TRUE(PollUntil([] { return !Shows("Keltrove 정보"); }, 10s));
 
     ExpectEndsWithZeroOn("key alt+F4");
+}
+
+// A control of a template as `windres` decompiles it from the built keltrove.exe: its ID,
+// its text (UTF-8) and its place.
+struct BuiltControl {
+    int id;
+    std::string text;
+    DluRect rect;
+    bool operator==(const BuiltControl& other) const {
+        return id == other.id && text == other.text && rect.x == other.rect.x &&
+               rect.y == other.rect.y && rect.cx == other.rect.cx && rect.cy == other.rect.cy;
+    }
+};
+void PrintTo(const BuiltControl& control, std::ostream* out) {
+    *out << control.id << " \"" << control.text << "\" " << control.rect.x << "," << control.rect.y
+         << " " << control.rect.cx << "x" << control.rect.cy;
+}
+
+// A decompiled string, "Read" or L"Keltrove \xbc84\xc804", as UTF-8.
+std::string DecompiledText(const std::string& quoted) {
+    std::string text;
+    const auto utf8 = [&](unsigned code) {
+        if (code < 0x80) {
+            text += static_cast<char>(code);
+        } else if (code < 0x800) {
+            text += static_cast<char>(0xC0 | (code >> 6));
+            text += static_cast<char>(0x80 | (code & 0x3F));
+        } else {
+            text += static_cast<char>(0xE0 | (code >> 12));
+            text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            text += static_cast<char>(0x80 | (code & 0x3F));
+        }
+    };
+    for (std::size_t i = quoted.find('"') + 1; i < quoted.rfind('"'); ++i) {
+        if (quoted.compare(i, 2, "\\x") == 0) {
+            utf8(static_cast<unsigned>(std::stoul(quoted.substr(i + 2, 4), nullptr, 16)));
+            i += 5;
+        } else {
+            utf8(static_cast<unsigned char>(quoted[i]));
+        }
+    }
+    return text;
+}
+
+// The controls of dialog `id` in the decompiled resources, in template order:
+// CONTROL text, id, class, style, x, y, cx, cy; COMBOBOX id, x, y, cx, cy, style; the
+// others text, id, x, y, cx, cy, style. An icon's text is its resource's number.
+std::vector<BuiltControl> BuiltControls(const std::string& resources, int id) {
+    std::istringstream lines(resources.substr(resources.find(std::to_string(id) + " DIALOGEX")));
+    std::vector<BuiltControl> controls;
+    for (std::string line; std::getline(lines, line) && line != "END";) {
+        if (line.rfind("  ", 0) != 0) continue;  // the dialog's own lines, and BEGIN
+        std::istringstream fields(line);
+        std::string keyword;
+        fields >> keyword;
+        std::vector<std::string> tokens;
+        for (std::string token; std::getline(fields, token, ',');) tokens.push_back(token);
+        if (keyword == "COMBOBOX") tokens.insert(tokens.begin(), "\"\"");
+        const std::size_t place = keyword == "CONTROL" ? 4 : 2;
+        const auto number = [&](std::size_t i) { return std::stoi(tokens.at(i), nullptr, 0); };
+        const std::string& text = tokens.at(0);
+        controls.push_back({number(1),
+                            text.find('"') == std::string::npos ? "" : DecompiledText(text),
+                            {number(place), number(place + 1), number(place + 2),
+                             number(place + 3)}});
+    }
+    return controls;
+}
+
+// The template in the built keltrove.exe is the one description of the window, control by
+// control, in its order.
+TEST(BuiltWindow, HoldsTheTemplatesAsDescribed) {
+    const std::string resources = Capture("x86_64-w64-mingw32-windres -O rc -i '" +
+                                          (fs::path(Env("KELTROVE_WINDOWS_BUILD")) /
+                                           "src/app/win32/keltrove.exe")
+                                              .string() +
+                                          "'");
+    ASSERT_NE(resources.find("102 DIALOGEX 0, 0, " + std::to_string(MAIN_CX) + ", " +
+                             std::to_string(MAIN_CY)),
+              std::string::npos)
+        << resources.substr(0, 200);
+    for (const auto& [id, dialog] : {std::pair{IDD_MAIN, &MainDialogTemplate()},
+                                     std::pair{IDD_ABOUT, &AboutDialogTemplate()}}) {
+        std::vector<BuiltControl> expected;
+        for (const ControlTemplate& control : dialog->controls) {
+            expected.push_back({control.id, std::string(control.text), control.rect});
+        }
+        EXPECT_EQ(BuiltControls(resources, id), expected) << "template " << id;
+    }
 }
 
 }  // namespace

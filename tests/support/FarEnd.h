@@ -30,6 +30,8 @@ public:
     CFarEnd& operator=(const CFarEnd&) = delete;
 
     const std::string& SlavePath() const { return m_strSlave; }
+    // Held open so that the pty lives until the program opens it, and for its settings.
+    int SlaveFd() const { return m_nSlave; }
 
     void Send(const std::string& bytes) const {
         if (::write(m_nMaster, bytes.data(), bytes.size()) != ssize_t(bytes.size())) {
@@ -60,7 +62,7 @@ public:
 
 private:
     int m_nMaster = -1;
-    int m_nSlave = -1;  // held so that the pty lives until the program opens it
+    int m_nSlave = -1;
     std::string m_strSlave;
 };
 
