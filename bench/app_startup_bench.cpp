@@ -73,8 +73,7 @@ int RunChild(char** argv) {
     return app.Run([&](keltrove::CMainDlg& dialog) {
         dialog.installEventFilter(&probe);
         if (!open) return;
-        auto* ports =
-            dialog.findChild<QComboBox*>(keltrove::ControlObjectName(IDC_PORT_LIST));
+        auto* ports = dialog.findChild<QComboBox*>(keltrove::ControlObjectName(IDC_PORT_LIST));
         ports->setCurrentIndex(1);
         emit ports->activated(1);
     });

@@ -9,7 +9,8 @@ namespace {
 // Template 102. The entries are not in number order: the template order is the tab order.
 #define MAIN_ENTRY(entry, id, x, y, cx, cy) \
     {ControlKind::EntryField, id, {}, {x, y, cx, cy}, entry, true, false},
-#define MAIN_PORT_LIST(id, x, y, cx, cy) {ControlKind::PortList, id, {}, {x, y, cx, cy}, 0, false, false},
+#define MAIN_PORT_LIST(id, x, y, cx, cy) \
+    {ControlKind::PortList, id, {}, {x, y, cx, cy}, 0, false, false},
 #define MAIN_BUTTON(text, id, x, y, cx, cy) \
     {ControlKind::PushButton, id, text, {x, y, cx, cy}, 0, false, false},
 #define MAIN_LABEL(text, x, y, cx, cy) \

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "ComNames.h"
+#include "DialogTemplate.h"
 #include "LinkEvents.h"
 #include "SessionTexts.h"
 #include "TableFile.h"
@@ -210,6 +211,65 @@ FileDialogText FileDialogFor(FileChoice choice) {
     return {choice == FileChoice::Save ? "Save table as" : "Load table",
             {{"Table files", "*.txt"}, {"All files", "*"}},
             "txt"};
+}
+
+std::string_view PortListName() {
+    for (const ControlTemplate& control : MainDialogTemplate().controls) {
+        if (control.kind == ControlKind::Label) return control.text;  // the window's one label
+    }
+    return {};
+}
+
+std::string ButtonTip(Intent intent) {
+    const auto with = [](std::string_view what, std::string_view keys) {
+        return std::string(what) + " (" + std::string(keys) + ")";
+    };
+    switch (intent) {
+        case Intent::Read:
+            return with("Read the panel's table into the fields", ShortcutText(intent));
+        case Intent::Write:
+            return with("Write the fields into the panel", ShortcutText(intent));
+        case Intent::Close:
+            return with("End Keltrove", "Escape");
+        default:
+            return {};
+    }
+}
+
+std::string MenuText(const MenuItem& item) {
+    const std::string_view keys = ShortcutText(item.intent);
+    return keys.empty() ? std::string(item.text)
+                        : std::string(item.text) + '\t' + std::string(keys);
+}
+
+std::span<const Shortcut> Shortcuts() {
+    static constexpr Shortcut kShortcuts[] = {
+        {"Ctrl+0", '0', false, Intent::ChoosePort, kPortDisable},
+        {"Ctrl+1", '1', false, Intent::ChoosePort, 1},
+        {"Ctrl+2", '2', false, Intent::ChoosePort, 2},
+        {"Ctrl+3", '3', false, Intent::ChoosePort, 3},
+        {"Ctrl+4", '4', false, Intent::ChoosePort, 4},
+        {"Ctrl+5", '5', false, Intent::ChoosePort, 5},
+        {"Ctrl+6", '6', false, Intent::ChoosePort, 6},
+        {"Ctrl+7", '7', false, Intent::ChoosePort, 7},
+        {"Ctrl+8", '8', false, Intent::ChoosePort, 8},
+        {"Ctrl+R", 'R', false, Intent::Read},
+        // Shift as well: Ctrl+W closes windows elsewhere, and a slip must not write.
+        {"Ctrl+Shift+W", 'W', true, Intent::Write},
+        {"Ctrl+S", 'S', false, Intent::Save},
+        {"Ctrl+O", 'O', false, Intent::Load},
+        {"Ctrl+D", 'D', false, Intent::Compare},
+        {"F1", kF1, false, Intent::About},
+    };
+    return kShortcuts;
+}
+
+std::string_view ShortcutText(Intent intent) {
+    if (intent == Intent::ChoosePort) return {};
+    for (const Shortcut& shortcut : Shortcuts()) {
+        if (shortcut.intent == intent) return shortcut.text;
+    }
+    return {};
 }
 
 std::span<const MenuItem> ContextMenuItems() {

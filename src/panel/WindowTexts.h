@@ -16,6 +16,7 @@
 #include "Interfaces.h"
 #include "PanelWindow.h"
 #include "PortDescription.h"
+#include "WindowIntents.h"
 
 namespace keltrove {
 
@@ -75,6 +76,17 @@ PanelBox CannotLoadBox(const std::vector<std::string>& problems);
 PanelBox SaveQuestionBox(const EntrySet& omitted, const std::vector<std::string>& notRestorable);
 PanelBox CannotSaveBox(const std::string& error);
 PanelBox ComparisonBox(const EntrySet& differ);
+
+// The port list's name for screen readers: the text of the label over it, "Select Port".
+std::string_view PortListName();
+
+// What a button's tooltip says: what it does, and its key ("... (Ctrl+R)").
+std::string ButtonTip(Intent intent);
+// What the port list's tooltip adds to the item's: the keys that choose an item.
+inline constexpr std::string_view kPortKeysTip =
+    "Ctrl+0 to Ctrl+8 choose Disable and COM1 to COM8.";
+// A menu item as the menu shows it: its text, a tab, and its key, if it has one.
+std::string MenuText(const MenuItem& item);
 
 // The first note of a table file the window saves.
 std::string SavedNote(const std::string& localTime);

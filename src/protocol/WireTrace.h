@@ -42,7 +42,6 @@ std::string TraceLine(std::chrono::nanoseconds since, std::string_view port, Wir
                       std::span<const std::uint8_t> bytes);
 // "   12.345678 COM1 box DERID Not Connected": a note of the front end's, stamped as the
 // frames around it are.
-std::string TraceNote(std::chrono::nanoseconds since, std::string_view port,
-                      std::string_view note);
+std::string TraceNote(std::chrono::nanoseconds since, std::string_view port, std::string_view note);
 
 }  // namespace keltrove

@@ -67,8 +67,8 @@ private:
     // wake-up that brought nothing notifies only when `notify`.
     static bool DrainPort(IWatchedPort& port, ILinkEvents* events, bool notify, std::string& lost);
 
-    WakeupPtr m_pWakeup;  // made by Start; Stop uses it, then lets it go
-    NativePort m_hPort{};                 // the link's port, which outlives the watcher
+    WakeupPtr m_pWakeup;   // made by Start; Stop uses it, then lets it go
+    NativePort m_hPort{};  // the link's port, which outlives the watcher
     std::thread m_Thread;
     std::atomic<bool> m_bRunning{false};
     std::string m_strLost;  // written by the watcher before it clears m_bRunning

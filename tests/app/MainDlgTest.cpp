@@ -8,8 +8,8 @@
 #include <QContextMenuEvent>
 #include <QImage>
 #include <QKeyEvent>
-#include <QLoggingCategory>
 #include <QLineEdit>
+#include <QLoggingCategory>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -96,7 +96,7 @@ private:
             if (menu == nullptr) return;
             QAction* chosen = nullptr;
             for (QAction* action : menu->actions()) {
-                if (action->text() == item) chosen = action;
+                if (action->text().section(QLatin1Char('\t'), 0, 0) == item) chosen = action;
             }
             menu->close();
             if (chosen != nullptr) chosen->trigger();
@@ -123,11 +123,12 @@ private slots:
         m_PortDir = std::make_unique<CPortDir>();
         // The wire log, which the windows made from here on write to.
         QLoggingCategory::setFilterRules(QStringLiteral("keltrove.wire.debug=true"));
-        qInstallMessageHandler([](QtMsgType, const QMessageLogContext& context, const QString& line) {
-            if (QLatin1String(context.category) == QLatin1String("keltrove.wire")) {
-                s_WireLines += line;
-            }
-        });
+        qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext& context, const QString& line) {
+                if (QLatin1String(context.category) == QLatin1String("keltrove.wire")) {
+                    s_WireLines += line;
+                }
+            });
     }
 
     void init() {
@@ -192,6 +193,37 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), &F(8));
         QTest::keyClicks(&F(8), QStringLiteral("12345"));
         QCOMPARE(F(8).text(), QStringLiteral("1234"));
+    }
+
+    // Every action from the keyboard, wherever the focus is: Ctrl+1 chooses COM1 and Ctrl+R
+    // reads; Ctrl+W, which closes windows elsewhere, sends nothing; Ctrl+Shift+W writes, and
+    // keys made during the write are dropped. The port list is named for screen readers.
+    void everyActionFromTheKeyboard() {
+        QCOMPARE(PortList(*m_Dlg).accessibleName(), QStringLiteral("Select Port"));
+        QTest::keyClick(&F(28), Qt::Key_1, Qt::ControlModifier);
+        QCOMPARE(PortList(*m_Dlg).currentIndex(), 1);
+        QCOMPARE(m_PortDir->LockFiles(), 1);
+        QTest::keyClick(&F(28), Qt::Key_R, Qt::ControlModifier);
+        AnswerRead([](int entry) { return std::to_string(1000 + entry); });
+        QTRY_COMPARE_WITH_TIMEOUT(F(32).text(), QStringLiteral("1032"), kGuardMs);
+        QTest::keyClick(&F(28), Qt::Key_W, Qt::ControlModifier);
+        QVERIFY(m_Pty->Quiet());
+
+        CCallbackPause pause([&] {
+            for (const auto key : {Qt::Key_R, Qt::Key_0}) {
+                QCoreApplication::postEvent(
+                    QApplication::focusWidget(),
+                    new QKeyEvent(QEvent::KeyPress, key, Qt::ControlModifier));
+            }
+        });
+        ShowDialog(pause, &m_Log);
+        QTest::keyClick(&F(28), Qt::Key_1, Qt::ControlModifier);
+        QTest::keyClick(&F(28), Qt::Key_W, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(m_Pty->Take(35 * 8).size(), std::size_t{35 * 8});  // the write and its read-back
+        QTRY_VERIFY_WITH_TIMEOUT(Button(*m_Dlg, IDC_WRITE).isEnabled(), kGuardMs);
+        QCoreApplication::processEvents();
+        QVERIFY(m_Pty->Quiet());
+        QCOMPARE(PortList(*m_Dlg).currentIndex(), 1);
     }
 
     // A field refuses what the panel cannot take, typed or pasted, keeps the rest and says
@@ -297,7 +329,8 @@ private slots:
         // while the bytes arrive, so the watcher's own WM_RX_NOTIFY cannot come first.
         m_Pty->Send(Frame8(0x50, 7, "4321"));
         const auto guard = std::chrono::steady_clock::now() + std::chrono::milliseconds(kGuardMs);
-        while (m_Dlg->Presenter().Comm().ReceivedCount() < 8 && std::chrono::steady_clock::now() < guard) {
+        while (m_Dlg->Presenter().Comm().ReceivedCount() < 8 &&
+               std::chrono::steady_clock::now() < guard) {
             std::this_thread::yield();
         }
         QVERIFY(F(7).text().isEmpty());

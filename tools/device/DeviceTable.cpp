@@ -15,7 +15,8 @@ DeviceTable DefaultTable() {
 EntryTexts DefaultTableTexts() {
     EntryTexts texts;
     const DeviceTable table = DefaultTable();
-    for (std::size_t i = 0; i < texts.size(); ++i) texts[i].assign(table[i].begin(), table[i].end());
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        texts[i].assign(table[i].begin(), table[i].end());
     return texts;
 }
 

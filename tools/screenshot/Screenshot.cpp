@@ -17,8 +17,7 @@ void ShowSampleRead(keltrove::CMainDlg& dialog) {
     for (int entry = 1; entry <= keltrove::kEntryCount; ++entry) view.MarkReceived(entry);
     view.ShowEntryTexts(keltrove::device::DefaultTableTexts());
     view.ShowStatus(keltrove::SessionStatus::ReadDone);
-    if (auto* ports =
-            dialog.findChild<QComboBox*>(keltrove::ControlObjectName(IDC_PORT_LIST))) {
+    if (auto* ports = dialog.findChild<QComboBox*>(keltrove::ControlObjectName(IDC_PORT_LIST))) {
         ports->setCurrentIndex(1);
     }
 }

@@ -37,8 +37,8 @@ QFont MakeValueFont() {
     QFont font;  // the application's default face
     font.setPixelSize(kValueFontPixelHeight);
     // QFont's stretch is a percentage.
-    const int stretch =
-        static_cast<int>(std::lround(100 * ValueFontStretch(AverageLetterWidth(QFontMetricsF(font)))));
+    const int stretch = static_cast<int>(
+        std::lround(100 * ValueFontStretch(AverageLetterWidth(QFontMetricsF(font)))));
     if (stretch != 100) font.setStretch(stretch);
     return font;
 }

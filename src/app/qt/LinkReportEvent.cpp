@@ -59,7 +59,8 @@ void PostLinkReport(QObject& window, LinkReport report) {
 }
 
 const LinkReport* LinkReportIn(const QObject& window, const QEvent& event) {
-    if (event.type() != QEvent::Type(WM_RX_NOTIFY) && event.type() != ReportEventType()) return nullptr;
+    if (event.type() != QEvent::Type(WM_RX_NOTIFY) && event.type() != ReportEventType())
+        return nullptr;
     MarkDelivered(&window);  // before the first look inside the event
     const auto* report = dynamic_cast<const CLinkReportEvent*>(&event);
     return report == nullptr ? nullptr : &report->m_Report;

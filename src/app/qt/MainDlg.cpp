@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTimerEvent>
 
 #include "AboutDlg.h"
@@ -40,10 +41,17 @@ CMainDlg::CMainDlg(IPause* pause, IDialogAnswers* answers)
         *this, SetUpTemplateWindow(*this, MainDialogTemplate()),
         [this](int entry, const std::string& refused) { m_Presenter.OnRefused(entry, refused); });
     m_pStatusLine = new CStatusLine(*this);
-    connect(m_Controls.portList, &QComboBox::activated, this, [this] { Carry(Intent::ChoosePort); });
+    connect(m_Controls.portList, &QComboBox::activated, this,
+            [this] { Carry(Intent::ChoosePort); });
     connect(m_Controls.read, &QPushButton::clicked, this, [this] { Carry(Intent::Read); });
     connect(m_Controls.write, &QPushButton::clicked, this, [this] { Carry(Intent::Write); });
     connect(m_Controls.exit, &QPushButton::clicked, this, [this] { Carry(Intent::Close); });
+    for (const auto& [button, intent] :
+         {std::pair{m_Controls.read, Intent::Read}, std::pair{m_Controls.write, Intent::Write},
+          std::pair{m_Controls.exit, Intent::Close}}) {
+        button->setToolTip(QString::fromStdString(ButtonTip(intent)));
+    }
+    AddShortcuts();
     m_Presenter.Start();  // the first refresh: 32 empty fields
     m_Controls.firstTabStop->setFocus();
 }
@@ -74,7 +82,8 @@ void CMainDlg::EndNow() {
 bool CMainDlg::event(QEvent* event) {
     if (const LinkReport* report = LinkReportIn(*this, *event)) {
         m_Presenter.Deliver(*report);
-    } else if (event->type() == QEvent::Type(WM_RX_NOTIFY)) {  // not the watcher's: nothing to clear
+    } else if (event->type() ==
+               QEvent::Type(WM_RX_NOTIFY)) {  // not the watcher's: nothing to clear
         m_Presenter.OnRxNotify();
     } else if (event->type() == QEvent::Type(WM_RX_FRAME)) {
         m_Presenter.EvaluateRxFrame();
@@ -116,10 +125,31 @@ void CMainDlg::contextMenuEvent(QContextMenuEvent* event) {
             continue;
         }
         const Intent intent = item.intent;
-        menu.addAction(QString::fromUtf8(item.text), this, [this, intent] { Carry(intent); })
+        menu.addAction(QString::fromStdString(MenuText(item)), this,
+                       [this, intent] { Carry(intent); })
             ->setEnabled(m_Presenter.Allows(intent));
     }
     menu.exec(event->globalPos());
+}
+
+// Each works wherever the focus is in the window; a write drops them with all other input.
+void CMainDlg::AddShortcuts() {
+    for (const Shortcut& key : Shortcuts()) {
+        const Qt::KeyboardModifiers modifiers =
+            key.shift ? Qt::ControlModifier | Qt::ShiftModifier : Qt::ControlModifier;
+        const QKeySequence sequence =
+            key.key == kF1
+                ? QKeySequence(Qt::Key_F1)
+                : QKeySequence(QKeyCombination(modifiers, static_cast<Qt::Key>(key.key)));
+        auto* shortcut = new QShortcut(sequence, this);
+        connect(shortcut, &QShortcut::activated, this, [this, key] {
+            if (key.intent == Intent::ChoosePort) {
+                if (!m_Presenter.Allows(Intent::ChoosePort)) return;
+                m_Controls.portList->setCurrentIndex(key.portListItem);  // as the list shows it
+            }
+            Carry(key.intent);
+        });
+    }
 }
 
 // What the buttons, the port list and the menu ask, in one place.
@@ -182,6 +212,5 @@ std::optional<std::string> CMainDlg::ChooseFile(FileChoice choice) {
     if (m_bEnding) return std::nullopt;
     return m_pAnswers != nullptr ? m_pAnswers->ChooseFile(choice) : ChooseTableFile(this, choice);
 }
-
 
 }  // namespace keltrove

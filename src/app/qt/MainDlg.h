@@ -63,6 +63,7 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    void AddShortcuts();
     void Carry(Intent intent);
 
     void ShowFieldTexts(const FieldTexts& texts) override;

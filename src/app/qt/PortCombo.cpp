@@ -15,6 +15,7 @@ CPortCombo::CPortCombo(QWidget* parent) : QComboBox(parent) {
         addItem(QString::fromStdString(PortItemText(index)));
     }
     setCurrentIndex(-1);
+    setAccessibleName(QString::fromUtf8(PortListName()));
     RefreshToolTips();
 }
 
@@ -40,7 +41,7 @@ void CPortCombo::RefreshToolTips() {
             Qt::ForegroundRole);
         if (index == currentIndex()) current = tooltip;
     }
-    setToolTip(current);
+    setToolTip(current + '\n' + QString::fromUtf8(kPortKeysTip));
 }
 
 }  // namespace keltrove

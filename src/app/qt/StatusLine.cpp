@@ -51,8 +51,11 @@ void CStatusLine::Show(const QString& text) {
     if (text == m_strText) return;
     m_strText = text;
     repaint();  // at once, not from the event loop: a write keeps the GUI thread busy
-    QAccessibleEvent changed(this, QAccessible::NameChanged);
-    QAccessible::updateAccessibility(&changed);
+    // A screen reader finds the text as the status bar's name and value, and hears it change.
+    QAccessibleEvent named(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&named);
+    QAccessibleValueChangeEvent valued(this, m_strText.trimmed());
+    QAccessible::updateAccessibility(&valued);
 }
 
 void CStatusLine::paintEvent(QPaintEvent* /*event*/) {

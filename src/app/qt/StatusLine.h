@@ -11,7 +11,6 @@
 #include <QString>
 #include <QWidget>
 
-
 namespace keltrove {
 
 class CStatusLine final : public QWidget {

@@ -12,7 +12,8 @@ std::optional<std::string> ChooseTableFile(QWidget* parent, FileChoice choice) {
     const FileDialogText text = FileDialogFor(choice);
     QStringList filters;
     for (const auto& [name, pattern] : text.filters) {
-        filters << QString::fromUtf8(name) + QStringLiteral(" (") + QString::fromUtf8(pattern) + ')';
+        filters << QString::fromUtf8(name) + QStringLiteral(" (") + QString::fromUtf8(pattern) +
+                       ')';
     }
     QFileDialog dialog(parent, QString::fromUtf8(text.title));
     dialog.setNameFilters(filters);

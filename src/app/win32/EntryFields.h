@@ -49,10 +49,10 @@ private:
     HWND m_hTooltip = nullptr;
     Refused m_Refused;
     std::function<bool()> m_DropsInput;
-    UniqueFont m_ValueFont;    // made for the first received value
-    UniqueBrush m_FrameBrush;  // the red frame
-    EntrySet m_ValueFields;    // the fields in the value font
-    EntrySet m_Differs;        // the fields with a red frame
+    UniqueFont m_ValueFont;      // made for the first received value
+    UniqueBrush m_FrameBrush;    // the red frame
+    EntrySet m_ValueFields;      // the fields in the value font
+    EntrySet m_Differs;          // the fields with a red frame
     wchar_t m_wPendingHigh = 0;  // a surrogate's first half, waiting for its second
 };
 

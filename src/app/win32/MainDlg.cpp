@@ -16,6 +16,7 @@
 #include "PrivateMessages.h"
 #include "ReportMessages.h"
 #include "SystemError.h"
+#include "WindowChrome.h"
 #include "WindowDpi.h"
 #include "WindowIntents.h"
 
@@ -25,16 +26,8 @@ HWND g_hDlgWnd = nullptr;
 
 namespace {
 
-constexpr int kTipWidth96 = 400;  // tooltips wrap at this many pixels at 96 dpi
 // The right-click menu's commands: the index of the item in ContextMenuItems, plus one.
 constexpr UINT kFirstMenuCommand = 1;
-
-// A string of the resources; LoadString's pointer into them, which are not NUL-ended.
-std::wstring LoadText(HINSTANCE hInstance, UINT id) {
-    const wchar_t* text = nullptr;
-    const int length = ::LoadStringW(hInstance, id, reinterpret_cast<LPWSTR>(&text), 0);
-    return length > 0 ? std::wstring(text, static_cast<std::size_t>(length)) : std::wstring();
-}
 
 void ShowError(HWND owner, const std::wstring& text) {
     ::MessageBoxW(owner, text.c_str(), Widen(kCaption).c_str(), MB_OK | MB_ICONERROR);
@@ -138,14 +131,8 @@ INT_PTR CMainDlg::Result(LONG_PTR value) const {
 }
 
 BOOL CMainDlg::OnInitDialog() {
-    SetIcons();
-    SetUpSystemMenu();
-    m_hTooltip =
-        ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
-                          WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
-                          CW_USEDEFAULT, CW_USEDEFAULT, m_hWnd, nullptr, m_hInstance, nullptr);
-    // A width lets the tooltips break their lines at '\n'.
-    ::SendMessageW(m_hTooltip, TTM_SETMAXTIPWIDTH, 0, ScaleTo(kTipWidth96, WindowDpi(m_hWnd)));
+    m_hIcon = SetUpChrome(m_hInstance, m_hWnd);
+    m_hTooltip = MakeTooltips(m_hInstance, m_hWnd);
     m_Timers.Attach(m_hWnd);
     m_Busy.Attach(m_hWnd);
     m_StatusLine.Attach(m_hWnd);
@@ -154,6 +141,8 @@ BOOL CMainDlg::OnInitDialog() {
         m_hWnd, m_hTooltip,
         [this](int entry, const std::string& refused) { m_Presenter.OnRefused(entry, refused); },
         [this] { return m_Busy.DropsInput(); });
+    m_Keys.Attach(m_hWnd);
+    m_Names.Attach(m_hWnd);
     const std::string traceFailed = m_Trace.Open();
     if (m_Trace.IsOn()) m_Presenter.SetTrace(&m_Trace);
     m_Presenter.Start();  // the first refresh: 32 empty fields
@@ -164,29 +153,11 @@ BOOL CMainDlg::OnInitDialog() {
     return TRUE;  // the focus goes to the first field
 }
 
-void CMainDlg::SetIcons() {
-    // Shared icons belong to the system: never destroyed here.
-    const auto load = [this](int cx, int cy) {
-        return static_cast<HICON>(
-            ::LoadImageW(m_hInstance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, cx, cy, LR_SHARED));
-    };
-    m_hIcon = load(::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON));
-    ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
-    ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL,
-                   reinterpret_cast<LPARAM>(
-                       load(::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON))));
-}
-
-void CMainDlg::SetUpSystemMenu() const {
-    const HMENU menu = ::GetSystemMenu(m_hWnd, FALSE);
-    const std::wstring about = LoadText(m_hInstance, IDS_ABOUT);
-    if (menu == nullptr || about.empty()) return;
-    ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    ::AppendMenuW(menu, MF_STRING, IDM_ABOUTBOX, about.c_str());
-}
-
 void CMainDlg::OnCommand(UINT id, UINT code) {
     if (m_Busy.DropsInput()) return;  // a write takes no input, Escape's included
+    if (const std::optional<Shortcut> shortcut = CShortcutKeys::ShortcutOf(id)) {
+        return OnShortcut(*shortcut);
+    }
     switch (id) {
         case IDOK:  // Enter
             return OnEnter();
@@ -219,6 +190,16 @@ void CMainDlg::Carry(Intent intent) {
     } else {
         ShowAboutBox(m_hInstance, m_hWnd);
     }
+}
+
+// A key chooses a port exactly as the list does, showing it there first.
+void CMainDlg::OnShortcut(const Shortcut& shortcut) {
+    if (shortcut.intent == Intent::ChoosePort) {
+        if (!m_Presenter.Allows(Intent::ChoosePort)) return;
+        ::SendDlgItemMessageW(m_hWnd, IDC_PORT_LIST, CB_SETCURSEL,
+                              static_cast<WPARAM>(shortcut.portListItem), 0);
+    }
+    Carry(shortcut.intent);
 }
 
 void CMainDlg::OnEnter() {
@@ -254,7 +235,7 @@ void CMainDlg::End() {
 
 void CMainDlg::OnDestroy() {
     m_Timers.StopAll();
-    m_Presenter.Close();  // for a window that goes without End
+    m_Presenter.Close();        // for a window that goes without End
     DropPostedReports(m_hWnd);  // the watcher has ended: what it posted is freed
 }
 
@@ -288,7 +269,7 @@ void CMainDlg::OnContextMenu(LPARAM lParam) {
         }
         const UINT state = m_Presenter.Allows(items[i].intent) ? MF_ENABLED : MF_GRAYED;
         ::AppendMenuW(menu.Get(), MF_STRING | state, kFirstMenuCommand + i,
-                      Widen(items[i].text).c_str());
+                      Widen(MenuText(items[i])).c_str());
     }
     const auto chosen = static_cast<UINT>(
         ::TrackPopupMenu(menu.Get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0,

@@ -16,11 +16,13 @@
 #include <optional>
 #include <string>
 
+#include "AccessibleNames.h"
 #include "BusyWindow.h"
 #include "DialogTimers.h"
 #include "EntryFields.h"
 #include "PanelPresenter.h"
 #include "PortList.h"
+#include "ShortcutKeys.h"
 #include "StatusLine.h"
 #include "TraceFile.h"
 
@@ -51,6 +53,7 @@ private:
     INT_PTR Result(LONG_PTR value) const;
     BOOL OnInitDialog();
     void OnCommand(UINT id, UINT code);
+    void OnShortcut(const Shortcut& shortcut);
     void Carry(Intent intent);
     void OnEnter();
     BOOL OnSysCommand(WPARAM command);
@@ -59,8 +62,6 @@ private:
     void OnContextMenu(LPARAM lParam);
     void End();
     void OnDestroy();
-    void SetIcons();
-    void SetUpSystemMenu() const;
 
     // IPanelWindow
     void ShowFieldTexts(const FieldTexts& texts) override { m_Fields.ShowTexts(texts); }
@@ -69,7 +70,10 @@ private:
     void MarkField(int entry, FieldMark mark, const std::string& tooltip) override {
         m_Fields.Mark(entry, mark, tooltip);
     }
-    void SetStatusText(const std::string& text) override { m_StatusLine.Show(text); }
+    void SetStatusText(const std::string& text) override {
+        m_StatusLine.Show(text);
+        m_Names.SetStatus(text);
+    }
     MessageAnswer Ask(const PanelBox& box) override;
     void ShowActivity(Activity activity) override;
     std::optional<std::string> ChooseFile(FileChoice choice) override;
@@ -85,6 +89,8 @@ private:
     CStatusLine m_StatusLine;
     CBusyWindow m_Busy;
     CDialogTimers m_Timers;
+    CShortcutKeys m_Keys;
+    CAccessibleNames m_Names;
     CTraceFile m_Trace;
     CPanelPresenter m_Presenter;  // last: its port closes before the rest goes
 };

@@ -80,7 +80,7 @@ const wchar_t* CPortList::TipText(UINT_PTR tool) {
 std::wstring CPortList::Describe(int index) const {
     std::string text = DescribePortItem(index).tooltip;
     if (index != kPortDisable) text += "\n" + std::string(kComNumberHint);
-    return Widen(text);
+    return Widen(text + "\n" + std::string(kPortKeysTip));
 }
 
 // Follows the mouse over the dropped list, so that the tooltip names the item under it.

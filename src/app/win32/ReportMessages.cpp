@@ -22,8 +22,11 @@ void PostReport(HWND window, LinkReport report) {
 
 std::optional<LinkReport> ReportIn(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_RX_NOTIFY && lParam != 0) {
-        return LinkReport{LinkReport::Kind::Notify, static_cast<std::uint16_t>(wParam),
-                          static_cast<unsigned>(lParam - 1), {}, 0};
+        return LinkReport{LinkReport::Kind::Notify,
+                          static_cast<std::uint16_t>(wParam),
+                          static_cast<unsigned>(lParam - 1),
+                          {},
+                          0};
     }
     if (message == WM_LINK_REPORT && lParam != 0) {
         const std::unique_ptr<LinkReport> report(reinterpret_cast<LinkReport*>(lParam));
