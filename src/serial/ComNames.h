@@ -77,9 +77,12 @@ inline std::string PortNameProblem(std::string_view name) {
 }
 
 // "COM1 (/dev/ttyUSB0)": a port as messages name it, with the device it stands for; the
-// port alone when the device is not known or is the port itself.
+// port alone when the device is not known or is the port itself, as "\\.\COM1" is COM1.
 inline std::string PortAndDevice(const std::string& port, const std::string& device) {
-    return device.empty() || device == port ? port : port + " (" + device + ")";
+    const bool itself = device.empty() || device == port ||
+                        (device.starts_with(kDeviceNamespace) &&
+                         device.substr(kDeviceNamespace.size()) == port);
+    return itself ? port : port + " (" + device + ")";
 }
 
 }  // namespace keltrove
