@@ -67,7 +67,7 @@ public:
     CRig(const CPortDir& portDir, std::vector<std::string> options, IPause* pause) {
         options.insert(options.begin(), {"--as", "COM1"});
         m_Device = std::make_unique<CSimulatorProcess>(
-            std::move(options), (portDir.Path() + "/device.log").toStdString());
+            std::move(options), portDir.File("device.log").string());
         if (m_Device->WaitPlugged().empty()) throw std::runtime_error("keltrove-device failed");
         m_Dlg = std::make_unique<CMainDlg>(pause, &m_Log);
         m_Dlg->show();

@@ -41,7 +41,7 @@ private:
     bool StartDevice(const QStringList& options) {
         std::vector<std::string> args{"--as", "COM1"};
         for (const QString& option : options) args.push_back(option.toStdString());
-        const std::string log = (m_PortDir->Path() + "/device.log").toStdString();
+        const std::string log = m_PortDir->File("device.log").string();
         m_Device = std::make_unique<CSimulatorProcess>(std::move(args), log);
         return !m_Device->WaitPlugged().empty();
     }

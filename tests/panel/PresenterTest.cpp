@@ -16,6 +16,7 @@
 #include <mutex>
 
 #include "FarEnd.h"
+#include "PortDir.h"
 #include "PanelPresenter.h"
 #include "TableDiff.h"
 
@@ -38,37 +39,6 @@ std::string ReadText(const fs::path& path) {
     std::ifstream file(path);
     return std::string(std::istreambuf_iterator<char>(file), {});
 }
-
-// A folder of the test's own, gone with it: the port map, the lock folder and the
-// configuration, so that nothing of the machine's plays a part, and the test's files.
-class CScratchDir {
-public:
-    CScratchDir() {
-        std::string name = (fs::temp_directory_path() / "keltrove-panel-XXXXXX").string();
-        if (::mkdtemp(name.data()) == nullptr) throw std::runtime_error("no scratch folder");
-        m_Path = name;
-        for (const char* dir : {"map", "locks", "config"}) ::mkdir((m_Path / dir).c_str(), 0700);
-        ::setenv("KELTROVE_PORT_DIR", (m_Path / "map").c_str(), 1);
-        ::setenv("KELTROVE_LOCK_DIR", (m_Path / "locks").c_str(), 1);
-        ::setenv("XDG_CONFIG_HOME", (m_Path / "config").c_str(), 1);
-    }
-    ~CScratchDir() {
-        std::error_code ignored;
-        fs::remove_all(m_Path, ignored);
-    }
-    fs::path File(const std::string& name) const { return m_Path / name; }
-    void Map(int com, const std::string& target) const {
-        const fs::path link = m_Path / "map" / ("COM" + std::to_string(com));
-        fs::remove(link);
-        fs::create_symlink(target, link);
-    }
-    long LockFiles() const {
-        return std::distance(fs::directory_iterator(m_Path / "locks"), fs::directory_iterator());
-    }
-
-private:
-    fs::path m_Path;
-};
 
 // The device's report of `entry`: four bytes as they stand, a shorter value as a write of it
 // would have stored it.
@@ -231,7 +201,7 @@ protected:
         return statuses.empty() ? std::string() : statuses.back();
     }
 
-    CScratchDir m_Dir;
+    test::CPortDir m_Dir;
     CFarEnd m_Far;
     Timeline m_Timeline;
     CFakeWindow m_Window{m_Timeline};

@@ -1,13 +1,12 @@
 // DialogHarness: what the window tests, the end-to-end tests and the benchmark share: a
-// port directory of their own, a message-box recorder, a pause that does not wait, and the
-// dialog's controls. GUI thread only.
+// message-box recorder, a pause that does not wait, and the dialog's controls. GUI thread
+// only.
 #pragma once
 
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QString>
-#include <QTemporaryDir>
 #include <chrono>
 #include <optional>
 #include <stdexcept>
@@ -17,6 +16,7 @@
 
 #include "Interfaces.h"
 #include "MainDlg.h"
+#include "PortDir.h"
 #include "SimulatorProcess.h"  // kGuardMs
 #include "StatusLine.h"
 #include "TemplateControl.h"
@@ -27,24 +27,6 @@ namespace keltrove::test {
 inline QString Latin1(std::string_view text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
-
-// A port directory for this process ($KELTROVE_PORT_DIR), where COMn can be mapped, with
-// a lock directory and a configuration of its own, so that nothing of the machine's plays
-// a part.
-class CPortDir {
-public:
-    CPortDir();
-    // COMn -> `target`, replacing an earlier mapping; an empty target removes it.
-    void Map(int com, const std::string& target);
-    QString Path() const { return m_Dir.path(); }
-    // How many UUCP lock files there are now.
-    int LockFiles() const;
-
-private:
-    QTemporaryDir m_Dir;
-    QTemporaryDir m_Locks;
-    QTemporaryDir m_Config;
-};
 
 // Records message boxes in place of showing them; answers a Yes/No box as told (Yes unless
 // changed) and any other with OK, and a file dialog with the file given last (none: cancel).
