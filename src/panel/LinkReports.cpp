@@ -7,6 +7,7 @@ CLinkReports::CLinkReports(PostHook post) : m_Post(std::move(post)) {}
 void CLinkReports::PortClosed() {
     m_nGeneration.fetch_add(1);
     m_bNotifyPending.store(false);
+    m_bChangePending.store(false);
     // A queue-full report being shown clears its own mark when it is closed.
     if (!m_bFullShowing) m_bFullPending.store(false);
     m_nDropped.store(0);
@@ -23,6 +24,11 @@ void CLinkReports::OnQueueFull(std::uint16_t portTag, std::uint32_t droppedBytes
     m_Post({LinkReport::Kind::QueueFull, portTag, m_nGeneration.load(), {}, 0});
 }
 
+void CLinkReports::OnPortChanged(std::uint16_t portTag) {
+    if (m_bChangePending.exchange(true)) return;
+    m_Post({LinkReport::Kind::PortChanged, portTag, m_nGeneration.load(), {}, 0});
+}
+
 void CLinkReports::OnLinkLost(std::uint16_t portTag, std::string reason) {
     m_Post({LinkReport::Kind::Lost, portTag, m_nGeneration.load(), std::move(reason), 0});
 }
@@ -34,6 +40,8 @@ std::optional<LinkReport> CLinkReports::Receive(const LinkReport& report) {
     if (report.kind == LinkReport::Kind::Notify) {
         // Cleared before the drain, so bytes stored meanwhile bring a new notification.
         m_bNotifyPending.store(false);
+    } else if (report.kind == LinkReport::Kind::PortChanged) {
+        m_bChangePending.store(false);  // before the port is tried: a later change reports
     } else if (report.kind == LinkReport::Kind::QueueFull) {
         m_bFullShowing = true;
         taken.dropped = m_nDropped.exchange(0);

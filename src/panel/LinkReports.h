@@ -7,12 +7,12 @@
 // queues the report to the window's thread (an event posted to the window), where the
 // window hands it to the presenter, which takes it through Receive.
 //
-// However fast a device floods, little piles up in the window's queue: at most one
-// notification is pending (one drain takes every waiting byte), and at most one
-// "m_QueueRead FULL!" report is pending or being shown; the bytes dropped meanwhile are
-// added up and reported with the next one, posted as soon as the last one has been shown.
-// PortClosed, called once the watcher has been joined, makes every report of the old watcher stale:
-// Deliver drops it. The window's thread only, except the three ILinkEvents calls.
+// However fast a device floods or an adapter comes and goes, little piles up in the
+// window's queue: at most one notification and one port change are pending (one drain takes every
+// waiting byte), and at most one "m_QueueRead FULL!" report is pending or being shown; the bytes
+// dropped meanwhile are added up and reported with the next one, posted as soon as the last one has
+// been shown. PortClosed, called once the watcher has been joined, makes every report of the old
+// watcher stale: Deliver drops it. The window's thread only, except the three ILinkEvents calls.
 #pragma once
 
 #include <atomic>
@@ -26,7 +26,7 @@
 namespace keltrove {
 
 struct LinkReport {
-    enum class Kind { Notify, QueueFull, Lost };
+    enum class Kind { Notify, QueueFull, Lost, PortChanged };
     Kind kind = Kind::Notify;
     std::uint16_t portTag = 0;
     unsigned generation = 0;    // PortClosed calls made before it was posted
@@ -53,12 +53,16 @@ public:
     void OnRxNotify(std::uint16_t portTag) override;
     void OnQueueFull(std::uint16_t portTag, std::uint32_t droppedBytes) override;
     void OnLinkLost(std::uint16_t portTag, std::string reason) override;
+    // The port watch (CPortWatch, on its own thread) saw that the awaited port may be back;
+    // at most one such report waits at a time.
+    void OnPortChanged(std::uint16_t portTag);
 
 private:
     const PostHook m_Post;
     std::atomic<unsigned> m_nGeneration{0};
     std::atomic<bool> m_bNotifyPending{false};
     std::atomic<bool> m_bFullPending{false};
+    std::atomic<bool> m_bChangePending{false};
     bool m_bFullShowing = false;  // window's thread: a queue-full report is being shown
     std::atomic<std::uint64_t> m_nDropped{0};
 };

@@ -17,6 +17,7 @@ CPanelPresenter::CPanelPresenter(IPanelWindow& window, ITickTimers& timers, IPau
       m_Session(*this, m_Comm, pause, timers) {}
 
 CPanelPresenter::~CPanelPresenter() {
+    StopAwaiting();  // before the reports its watch posts through go
     ClosePort();
 }
 
@@ -26,6 +27,7 @@ void CPanelPresenter::Start() {
 
 void CPanelPresenter::Close() {
     m_bClosing = true;  // what the closing ends is not news to anyone now
+    StopAwaiting();
     ClosePort();
 }
 
@@ -38,16 +40,60 @@ void CPanelPresenter::ClosePort() {
 
 void CPanelPresenter::OnSelectPort(int index) {
     if (index < kPortDisable || index > kLastComPort || !Allows(Intent::ChoosePort)) return;
+    StopAwaiting();
     ClosePort();
     m_Window.SetStatusText({});  // what it said was about the port just closed
     m_nPortNo = index;
-    if (m_nPortNo == kPortDisable) return;
+    if (m_nPortNo != kPortDisable) OpenChosenPort();
+}
+
+// Opens the chosen port as the port list would. One whose device is not there is awaited.
+void CPanelPresenter::OpenChosenPort() {
     m_bPortError = 0;
     if (m_Comm.Open(ComPortName(m_nPortNo), kLineBaud, static_cast<std::uint16_t>(m_nPortNo)) ==
-        0) {
-        m_bPortError = 1;
-        // The list keeps the choice; the user must not believe the port is open.
-        m_Window.Ask(CannotOpenBox(m_nPortNo, m_Comm.LastError()));
+        1) {
+        return;
+    }
+    m_bPortError = 1;
+    // The list keeps the choice; the user must not believe the port is open.
+    const bool absent = m_Comm.LastFailure() == OpenFailure::Absent;
+    if (absent) AwaitPort();
+    Ask(CannotOpenBox(m_nPortNo, m_Comm.LastError(), absent));
+}
+
+void CPanelPresenter::AwaitPort() {
+    if (m_nAwaited == m_nPortNo || m_bClosing) return;
+    StopAwaiting();
+    m_nAwaited = m_nPortNo;
+    m_bInUseTold = false;
+    const auto tag = static_cast<std::uint16_t>(m_nAwaited);
+    // On the watch's thread: posted over, as the watcher's reports are.
+    m_PortWatch.Start(ComPortName(m_nAwaited), [this, tag] { m_Reports.OnPortChanged(tag); });
+    // Once now too, through the window's queue: the device may have come back already.
+    m_Reports.OnPortChanged(tag);
+}
+
+void CPanelPresenter::StopAwaiting() {
+    m_PortWatch.Stop();  // no callback comes after this
+    m_nAwaited = 0;
+}
+
+// The awaited port may be back: it opens now if it will. One that another program holds is
+// named once, and awaited on.
+void CPanelPresenter::TryAwaitedPort() {
+    if (m_nAwaited == 0 || m_nAwaited != m_nPortNo || m_Comm.IsOpen()) return;
+    ClosePort();  // whatever a refused open held
+    if (m_Comm.Open(ComPortName(m_nPortNo), kLineBaud, static_cast<std::uint16_t>(m_nPortNo)) ==
+        1) {
+        // A line that opens hung up (the far end of a pty that has gone) is not back.
+        if (!m_Comm.LostReason().empty()) return ClosePort();
+        StopAwaiting();
+        m_bPortError = 0;
+        m_Window.SetStatusText(PortBackText(m_nPortNo));
+        return;
+    }
+    if (m_Comm.LastFailure() == OpenFailure::InUse && !std::exchange(m_bInUseTold, true)) {
+        Ask(CannotOpenBox(m_nPortNo, m_Comm.LastError(), true));
     }
 }
 
@@ -91,7 +137,7 @@ void CPanelPresenter::OnSave() {
     std::erase_if(odd, [&](const EntryDifference& entry) { return omitted.Has(entry.entry); });
     const std::vector<std::string> oddLines = DescribeNotRestorable(odd);
     if ((!omitted.Empty() || !oddLines.empty()) &&
-        m_Window.Ask(SaveQuestionBox(omitted, oddLines)) != MessageAnswer::Yes) {
+        Ask(SaveQuestionBox(omitted, oddLines)) != MessageAnswer::Yes) {
         return;
     }
     const std::optional<std::string> path = m_Window.ChooseFile(FileChoice::Save);
@@ -100,7 +146,7 @@ void CPanelPresenter::OnSave() {
     notes.insert(notes.end(), oddLines.begin(), oddLines.end());
     if (const std::string failed = SaveAtomically(*path, FormatTableFile(table, notes, omitted));
         !failed.empty()) {
-        m_Window.Ask(CannotSaveBox(failed));
+        Ask(CannotSaveBox(failed));
     }
 }
 
@@ -111,7 +157,7 @@ void CPanelPresenter::OnLoad() {
     if (!path) return;
     const TableLoad load = LoadTable(*path, MissingEntries::Allow);
     if (!load.table) {
-        m_Window.Ask(CannotLoadBox(load.problems));
+        Ask(CannotLoadBox(load.problems));
         return;
     }
     ClearMarks();
@@ -183,12 +229,14 @@ void CPanelPresenter::OnTick(TickTimer timer) {
 }
 
 void CPanelPresenter::OnLinkLost(std::uint16_t portTag, const std::string& reason) {
-    // Frees the device; choosing the port again reopens it. A read-back it cuts short says
-    // so in the one box below, not in a box of its own.
+    // Frees the device, which is awaited from here on. A read-back it cuts short says so in
+    // the one box below, not in a box of its own; and while a box is up (an adapter coming
+    // and going), no second one opens.
     m_LossCut.emplace();
     ClosePort();
     const std::string cut = *std::exchange(m_LossCut, std::nullopt);
-    if (!m_bClosing) m_Window.Ask(LinkLostBox(portTag, reason, cut));
+    AwaitPort();
+    if (m_nBoxes == 0) Ask(LinkLostBox(portTag, reason, cut));
 }
 
 void CPanelPresenter::Deliver(const LinkReport& posted) {
@@ -199,11 +247,14 @@ void CPanelPresenter::Deliver(const LinkReport& posted) {
             m_Session.OnRxNotify();
             break;
         case LinkReport::Kind::QueueFull:
-            if (!m_bClosing) m_Window.Ask(QueueFullBox(report->portTag, report->dropped));
+            if (!m_bClosing) Ask(QueueFullBox(report->portTag, report->dropped));
             m_Reports.QueueFullShown(report->portTag);
             break;
         case LinkReport::Kind::Lost:
             OnLinkLost(report->portTag, report->reason);
+            break;
+        case LinkReport::Kind::PortChanged:
+            TryAwaitedPort();
             break;
     }
 }
@@ -231,7 +282,8 @@ MessageAnswer CPanelPresenter::ShowMessage(const SessionMessage& message) {
         // that the connection is lost.
         if (const std::string lost = m_Comm.LostReason(); !lost.empty()) {
             ClosePort();
-            return m_Window.Ask(LinkLostBox(m_nPortNo, lost, WriteCutText(message.entriesSent)));
+            AwaitPort();
+            return Ask(LinkLostBox(m_nPortNo, lost, WriteCutText(message.entriesSent)));
         }
     }
     PanelBox box{message.text, SessionDetail(message, m_ReadMode, Port()), message.buttons,
@@ -240,7 +292,7 @@ MessageAnswer CPanelPresenter::ShowMessage(const SessionMessage& message) {
     if (message.kind == MessageKind::NoReply && !m_Comm.IsOpen()) {
         box.defaultAnswer = MessageAnswer::No;
     }
-    return m_Window.Ask(box);
+    return Ask(box);
 }
 
 void CPanelPresenter::OnReadEnded(const ReadResult& result) {
@@ -262,7 +314,7 @@ void CPanelPresenter::ShowReadBack(const ReadResult& result) {
     }
     if (m_bClosing) return;
     MarkDifferences(result.differences, result.values);
-    m_Window.Ask(WriteNotConfirmedBox(Port(), result));
+    Ask(WriteNotConfirmedBox(Port(), result));
 }
 
 // Each field whose panel value differs gets marked with the panel's value in its tooltip;
@@ -275,7 +327,7 @@ void CPanelPresenter::ShowComparison(const ReadResult& result) {
     MarkDifferences(differences, result.values);
     EntrySet differ;
     for (const EntryDifference& entry : differences) differ.Add(entry.entry);
-    m_Window.Ask(ComparisonBox(differ));
+    Ask(ComparisonBox(differ));
 }
 
 void CPanelPresenter::MarkDifferences(const std::vector<EntryDifference>& differences,
@@ -294,6 +346,14 @@ void CPanelPresenter::UpdateActivity() {
     if (now == m_Activity) return;
     m_Activity = now;
     m_Window.ShowActivity(now);
+}
+
+MessageAnswer CPanelPresenter::Ask(const PanelBox& box) {
+    if (m_bClosing) return MessageAnswer::No;
+    ++m_nBoxes;
+    const MessageAnswer answer = m_Window.Ask(box);
+    --m_nBoxes;
+    return answer;
 }
 
 PortState CPanelPresenter::Port() const {

@@ -7,9 +7,15 @@
 // keeps only its controls, its timers, its busy guard, its file dialogs, its boxes and its
 // painting, so that any toolkit's window can stand on it.
 //
-// The watcher's reports reach the window's thread through the post hook the window gives;
-// the window hands each one back to Deliver. Every other call is made on the window's
-// thread. A box may run a nested event loop, so every entry point may be re-entered while
+// A port that is lost, or that could not be opened because its device was not there, stays
+// chosen and is awaited: a port watch (CPortWatch, which costs nothing while nothing is
+// awaited) reports when it may be back, and the presenter opens it then, as the port list
+// would, and says so on the status line. It sends nothing of its own; a read or a write that
+// the loss cut short stays failed. Choosing another item ends the wait.
+//
+// The watcher's and the port watch's reports reach the window's thread through the post
+// hook the window gives; the window hands each one back to Deliver. Every other call is made on the
+// window's thread. A box may run a nested event loop, so every entry point may be re-entered while
 // one is up.
 #pragma once
 
@@ -20,6 +26,7 @@
 
 #include "LinkReports.h"
 #include "PanelWindow.h"
+#include "PortWatch.h"
 #include "ProtocolSession.h"
 #include "SerialLink.h"
 #include "WindowIntents.h"
@@ -66,6 +73,11 @@ public:
     void OnTick(TickTimer timer);
     // A report that the post hook queued.
     void Deliver(const LinkReport& report);
+    // The system says its devices changed (a Windows window's WM_DEVICECHANGE): an awaited
+    // port is tried at once.
+    void OnDevicesChanged() { TryAwaitedPort(); }
+    // The chosen port is awaited (lost, or not there when chosen).
+    bool IsAwaitingPort() const { return m_nAwaited != 0; }
 
     // The private messages: WM_RX_NOTIFY drains the received bytes, WM_RX_FRAME evaluates
     // the last frame again, WM_TX_FRAME sends the outgoing frame again.
@@ -91,6 +103,10 @@ public:
 
 private:
     void OnLinkLost(std::uint16_t portTag, const std::string& reason);
+    void OpenChosenPort();
+    void AwaitPort();
+    void StopAwaiting();
+    void TryAwaitedPort();
 
     void ClosePort();
     void ShowComparison(const ReadResult& result);
@@ -98,6 +114,8 @@ private:
     void MarkDifferences(const std::vector<EntryDifference>& differences, const EntryTexts& panel);
     void ClearMarks();
     void UpdateActivity();
+    // A box over the window; none while the window is ending.
+    MessageAnswer Ask(const PanelBox& box);
     PortState Port() const;
 
     IPanelWindow& m_Window;
@@ -112,6 +130,10 @@ private:
     bool m_bClosing = false;               // the window is ending: no more boxes
     // While a lost line closes the port: what it cut short, for the one box that says so.
     std::optional<std::string> m_LossCut;
+    int m_nBoxes = 0;           // boxes open now, nested
+    CPortWatch m_PortWatch;     // runs only while a port is awaited
+    int m_nAwaited = 0;         // the COM number awaited, 0 for none
+    bool m_bInUseTold = false;  // the awaited port's holder has been named once
 
     int m_bPortError = 0;  // the last chosen port could not be opened
     int m_nPortNo = 0;     // COM number of the chosen port, 0 for none

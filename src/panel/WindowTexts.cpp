@@ -116,16 +116,22 @@ std::string ReadBackCutText() {
            "confirms that the panel took it.";
 }
 
-PanelBox CannotOpenBox(int port, const std::string& reason) {
-    return {"Cannot open " + PortItemText(port), reason, MessageButtons::Ok, MessageAnswer::Ok,
-            BoxIcon::Warning};
+std::string PortBackText(int port) {
+    return PortItemText(port) + " is back";
+}
+
+PanelBox CannotOpenBox(int port, const std::string& reason, bool awaited) {
+    const std::string name = PortItemText(port);
+    return {"Cannot open " + name,
+            reason + (awaited ? "\n" + name + " opens by itself once it can." : ""),
+            MessageButtons::Ok, MessageAnswer::Ok, BoxIcon::Warning};
 }
 
 PanelBox LinkLostBox(int port, const std::string& reason, const std::string& cut) {
     const std::string name = PortItemText(port);
     return {"Connection to " + name + " lost",
-            (cut.empty() ? "" : cut + "\n") + reason + "\nPlug the device in again, then choose " +
-                name + " in the port list.",
+            (cut.empty() ? "" : cut + "\n") + reason + "\nPlug the device in again: " + name +
+                " opens again by itself once it is back.",
             MessageButtons::Ok, MessageAnswer::Ok, BoxIcon::Warning};
 }
 

@@ -63,7 +63,11 @@ std::string WriteCutText(int entriesSent);
 // A write's read-back that the line's loss cut short.
 std::string ReadBackCutText();
 
-PanelBox CannotOpenBox(int port, const std::string& reason);
+// The status line once an awaited port has come back and opened: "COM1 is back".
+std::string PortBackText(int port);
+
+// `awaited`: the port opens by itself once it can.
+PanelBox CannotOpenBox(int port, const std::string& reason, bool awaited = false);
 // `cut`: what the loss cut short (WriteCutText, ReadBackCutText), or empty.
 PanelBox LinkLostBox(int port, const std::string& reason, const std::string& cut = {});
 // A write whose read-back did not show the table: no answer, a short one, or values that

@@ -18,6 +18,7 @@ int CSerialLink::Open(const std::string& name, std::uint32_t baud, std::uint16_t
     m_strDevice = name;
     m_strDevicePath.clear();
     m_strLastError.clear();
+    m_eLastFailure = OpenFailure::None;
 
     if (!OpenAndSetUp(baud)) return 0;
     m_bLinkUp.store(true, std::memory_order_release);
@@ -39,8 +40,9 @@ void CSerialLink::FailLineNotTaken(const std::string& device) {
          " baud, 8 data bits, no parity, 1 stop bit");
 }
 
-int CSerialLink::Fail(std::string reason) {
+int CSerialLink::Fail(std::string reason, OpenFailure kind) {
     m_strLastError = std::move(reason);
+    m_eLastFailure = kind;
     return 0;
 }
 

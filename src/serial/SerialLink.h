@@ -27,6 +27,10 @@
 
 namespace keltrove {
 
+// Why Open failed, as far as whoever waits for the port must know: the device is not there
+// (it may come back), another program holds it, or anything else.
+enum class OpenFailure { None, Absent, InUse, Other };
+
 class CSerialLink final : public IByteLink, private IWatchedPort {
 public:
     // `events` may be null; then nothing is reported.
@@ -59,6 +63,7 @@ public:
     // "COM3: The system cannot find the file specified (...)", or "Error while creating
     // ThreadWatchComm, COM3 (...)". Empty after a successful Open.
     const std::string& LastError() const { return m_strLastError; }
+    OpenFailure LastFailure() const { return m_eLastFailure; }
     bool IsOpen() const { return m_hPort.IsValid(); }
     // A watcher is running; false once it has ended on a lost device.
     bool IsWatching() const { return m_Watcher.IsRunning(); }
@@ -91,8 +96,9 @@ private:
     std::string ProbeLost() const;
     // The line settings read back are not those asked for.
     void FailLineNotTaken(const std::string& device);
-    // Keeps `reason` for LastError and returns Open's failure result.
-    int Fail(std::string reason);
+    // Keeps `reason` for LastError, and `kind` for LastFailure, and returns Open's failure
+    // result.
+    int Fail(std::string reason, OpenFailure kind = OpenFailure::Other);
 
     PortHandle m_hPort;                  // the open port; none when closed
     std::string m_strDevice;             // the name given to Open, such as "COM3"
@@ -103,6 +109,7 @@ private:
     std::uint32_t m_nBaud = 0;
     SavedLine m_Original;  // the settings before Open, restored by Close
     std::string m_strLastError;
+    OpenFailure m_eLastFailure = OpenFailure::None;
     ILinkEvents* m_pEvents = nullptr;
     CByteQueue m_QueueRead;  // receive queue: the watcher pushes, the window takes
     CWatchComm m_Watcher;    // last, so it is stopped before the fields it uses go away

@@ -390,10 +390,15 @@ TEST_F(CliTest, MapWritesALastingMapThatReadsUse) {
     Outcome run = Cli({"map", "COM4", pty});
     EXPECT_EQ(run.code, 0) << run.err;
     EXPECT_EQ(fs::read_symlink(m_Dir / "config/keltrove/ports/COM4"), pty);
-    run = Cli({"ports"});
+    // Without $KELTROVE_PORT_DIR, which would be the only map while set.
+    const auto withoutPortDir = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), KELTROVE_CLI_BINARY);
+        return RunProgram(std::move(args), m_Dir.string(), {"KELTROVE_PORT_DIR="});
+    };
+    run = withoutPortDir({"ports"});
     EXPECT_THAT(run.out, HasSubstr("COM4 → " + (m_Dir / "config/keltrove/ports/COM4").string() +
                                    " → " + pty + " (your map)"));
-    run = Cli({"read", "-p", "COM4"});
+    run = withoutPortDir({"read", "-p", "COM4"});
     EXPECT_EQ(run.code, 0) << run.err;
     EXPECT_THAT(device.Log(), HasSubstr("read request"));
     EXPECT_EQ(Cli({"unmap", "COM4"}).code, 0);

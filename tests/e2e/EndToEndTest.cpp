@@ -3,6 +3,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "DeviceTable.h"
@@ -17,6 +19,11 @@ using namespace keltrove::test;
 namespace {
 
 using Texts = std::vector<std::string>;
+
+int Descriptors() {
+    return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                                          std::filesystem::directory_iterator()));
+}
 
 // The simulator's table as the fields show it.
 QStringList DefaultTable() {
@@ -128,9 +135,10 @@ private slots:
     }
 
     // The device hangs up after the request and 9 reports. The reports that came before
-    // stay and the read has failed; a write then asks before it sends the empty entries,
-    // and choosing the port again once the device is back gives a full read.
-    void hangUpMidReadSaysConnectionLostAndThePortCanBeChosenAgain() {
+    // stay and the read has failed. The device comes back under the same name, and the port
+    // opens again by itself, sending nothing; a write then asks before it sends the empty
+    // entries, and a read is full.
+    void hangUpMidReadSaysConnectionLostAndThePortOpensAgain() {
         constexpr int kFramesBeforeHangUp = 10;
         QVERIFY(StartDevice({"--hangup-after", QString::number(kFramesBeforeHangUp)}));
         QVERIFY(OpenDialog());
@@ -142,12 +150,13 @@ private slots:
             partial[entry - 1].clear();
         }
         QCOMPARE(FieldTexts(), partial);
-        QCOMPARE(StatusText(*m_Dlg), StatusText(SessionStatus::ReadFailed));
+        QVERIFY(!m_Device->WaitPlugged().empty());
+        QTRY_COMPARE_WITH_TIMEOUT(StatusText(*m_Dlg), QStringLiteral("COM1 is back"), kGuardMs);
 
         // Writing now would zero entries 10 to 32 on the panel: it asks first, and "No"
         // sends nothing.
-        QVERIFY(!m_Device->WaitPlugged().empty());
-        QVERIFY(ChooseCom1());
+        const std::string log = m_Device->Log();  // the read's request, and nothing since
+        QVERIFY(log.find(" rx ") == log.rfind(" rx "));
         m_Log.Answer(MessageAnswer::No);
         Click(IDC_WRITE);
         QCOMPARE(m_Log.Texts().size(), std::size_t{2});
@@ -157,6 +166,29 @@ private slots:
         QCOMPARE(StatusText(*m_Dlg), StatusText(SessionStatus::ReadDone));
         QCOMPARE(m_Log.Texts().size(), std::size_t{2});
         QVERIFY(m_Device->Log().find("write begin") == std::string::npos);
+    }
+
+    // An adapter that comes and goes ten times, as a loose hub makes it: one box each time
+    // (this handler answers at once), nothing left behind, and the port open at the end.
+    void anAdapterThatComesAndGoesIsOpenedAgainEachTime() {
+        const std::string fifo = m_PortDir->File("control").string();
+        QVERIFY(StartDevice({"--control", QString::fromStdString(fifo)}));
+        QVERIFY(OpenDialog());
+        const int descriptors = Descriptors();
+        const CPanelPresenter& presenter = m_Dlg->Presenter();
+        for (std::size_t cycle = 1; cycle <= 10; ++cycle) {
+            std::ofstream(fifo) << "unplug\n";
+            QTRY_COMPARE_WITH_TIMEOUT(m_Log.Texts().size(), cycle, kGuardMs);
+            QVERIFY2(presenter.IsAwaitingPort(), m_Log.Texts().back().c_str());
+            std::ofstream(fifo) << "plug\n";
+            QTRY_VERIFY_WITH_TIMEOUT(!presenter.IsAwaitingPort(), kGuardMs);
+            QCOMPARE(StatusText(*m_Dlg), QStringLiteral("COM1 is back"));
+        }
+        QCOMPARE(m_Log.Texts().size(), std::size_t{10});
+        QCOMPARE(m_PortDir->LockFiles(), 1);
+        QCOMPARE(Descriptors(), descriptors);
+        Click(IDC_READ);
+        QTRY_COMPARE_WITH_TIMEOUT(FieldTexts(), DefaultTable(), kGuardMs);
     }
 };
 

@@ -41,6 +41,9 @@ protected:
                 case LinkReport::Kind::Lost:
                     m_Got.push_back("lost " + port + " " + taken->reason);
                     break;
+                case LinkReport::Kind::PortChanged:
+                    m_Got.push_back("changed " + port);
+                    break;
             }
         }
     }
@@ -61,21 +64,23 @@ protected:
 
 }  // namespace
 
-// However fast the watcher reports, one notification and one queue-full report wait at a
-// time; the dropped bytes are added up, and those dropped while the report is shown are
-// reported as soon as it closes.
+// However fast the watcher reports, or an adapter comes and goes, one notification, one
+// queue-full report and one port change wait at a time; the dropped bytes are added up, and those
+// dropped while the report is shown are reported as soon as it closes.
 TEST_F(LinkReports, AFloodLeavesOneReportOfEachKindWaiting) {
     std::thread watcher([this] {
         for (int i = 0; i < 100'000; ++i) m_Reports.OnRxNotify(1);
         for (int i = 0; i < 1000; ++i) m_Reports.OnQueueFull(1, 2048);
+        for (int i = 0; i < 1000; ++i) m_Reports.OnPortChanged(1);
     });
     watcher.join();
-    EXPECT_EQ(Posted(), 2u);
+    EXPECT_EQ(Posted(), 3u);
     m_WhileShown = [this] { m_Reports.OnQueueFull(1, 100); };
     DeliverPosted();
     EXPECT_EQ(Posted(), 1u);  // the 100 dropped while it was shown
     m_Reports.OnRxNotify(1);  // the drain has begun: new bytes bring a new notification
     m_Reports.OnQueueFull(1, 5);
     DeliverPosted();
-    EXPECT_THAT(m_Got, ElementsAre("notify", "full COM1 2048000", "full COM1 105", "notify"));
+    EXPECT_THAT(m_Got, ElementsAre("notify", "full COM1 2048000", "changed COM1", "full COM1 105",
+                                   "notify"));
 }

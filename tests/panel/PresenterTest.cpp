@@ -16,8 +16,8 @@
 #include <mutex>
 
 #include "FarEnd.h"
-#include "PortDir.h"
 #include "PanelPresenter.h"
+#include "PortDir.h"
 #include "TableDiff.h"
 
 using namespace keltrove;
@@ -452,6 +452,7 @@ TEST_F(Presenter, NoAnswerSaysWhyAndAsksWhetherToTryAgain) {
 
 // A lost line closes the port, ends the read under way and says why; what the old watcher
 // reported before the port was chosen again is dropped, and holds back nothing of the new one.
+// The lost port is awaited, and opened again once it is back.
 TEST_F(Presenter, ALostPortClosesAndItsLateReportsAreDropped) {
     OpenCom1();
     m_Presenter.LinkEvents().OnRxNotify(1);
@@ -476,6 +477,25 @@ TEST_F(Presenter, ALostPortClosesAndItsLateReportsAreDropped) {
                 ElementsAre(StartsWith("box:Connection to COM1 lost | " + m_Far.SlavePath())));
     EXPECT_FALSE(m_Presenter.Comm().IsOpen());
     EXPECT_EQ(m_Dir.LockFiles(), 0);
+
+    // The adapter comes back under the same name, held at first by another program, which
+    // is named once; once it lets go, the port opens by itself, sends nothing, and reads.
+    EXPECT_TRUE(m_Presenter.IsAwaitingPort());
+    CFarEnd back;
+    CSerialLink other;
+    ASSERT_EQ(other.Open(back.SlavePath(), kLineBaud, 9), 1) << other.LastError();
+    m_Timeline.clear();
+    m_Dir.Map(1, back.SlavePath());
+    ASSERT_TRUE(DeliverUntilABox());
+    EXPECT_THAT(Lines("box:"), ElementsAre(StartsWith("box:Cannot open COM1 | ")));
+    other.Close();
+    m_Dir.Map(1, back.SlavePath());  // a change the watch sees, as the holder's going is not
+    ASSERT_TRUE(DeliverUntil([&] { return LastStatus() == "status:COM1 is back"; }));
+    EXPECT_EQ(Lines("box:").size(), 1u);
+    EXPECT_FALSE(m_Presenter.IsAwaitingPort());
+    EXPECT_TRUE(back.Quiet());
+    m_Presenter.OnRead();
+    EXPECT_EQ(back.Take(8)[1], '\x40');
 }
 
 // Compare reads the panel without touching the fields, marks each that differs with the

@@ -58,8 +58,13 @@ TEST_F(PortMapTest, TheFirstPlaceThatHasTheNameWinsThenTheBuiltInPort) {
     Link("user", "COM1", Device("b"));
     Link("user", "COM2", Device("b"));
     Link("system", "COM3", Device("c"));
+    // While $KELTROVE_PORT_DIR is set it is the only map: a test's port never falls through.
+    EXPECT_EQ(Map("COM1").device, Device("a"));
+    EXPECT_THAT(Map("COM4").problem, HasSubstr("COM4 is not mapped in $KELTROVE_PORT_DIR"));
+    EXPECT_EQ(Map("COM4").device, "");
+    m_Places.maps.erase(m_Places.maps.begin());
     const std::tuple<const char*, PortPlace, std::string> rows[] = {
-        {"COM1", PortPlace::Environment, Device("a")},
+        {"COM1", PortPlace::User, Device("b")},
         {"COM2", PortPlace::User, Device("b")},
         {"COM3", PortPlace::System, Device("c")},
         {"COM4", PortPlace::BuiltIn, Device("ttyS3")},
@@ -79,6 +84,8 @@ TEST_F(PortMapTest, TheFirstPlaceThatHasTheNameWinsThenTheBuiltInPort) {
 }
 
 TEST_F(PortMapTest, AMapOthersMayChangeMapsNothing) {
+    const PortPlaces all = m_Places;
+    m_Places.maps.erase(m_Places.maps.begin());  // no $KELTROVE_PORT_DIR, at first
     Link("user", "COM2", Device("b"));
     Link("system", "COM2", Device("c"));
     fs::permissions(m_Root / "user", fs::perms::group_write, fs::perm_options::add);
@@ -91,6 +98,7 @@ TEST_F(PortMapTest, AMapOthersMayChangeMapsNothing) {
                                    "), so it was ignored and maps "
                                    "nothing");
     fs::permissions(m_Root / "user", fs::perms::group_write, fs::perm_options::remove);
+    m_Places = all;
 
     // A map that is itself a link is refused as well: it could be pointed anywhere.
     fs::rename(m_Root / "env", m_Root / "env.real");
@@ -114,6 +122,7 @@ TEST_F(PortMapTest, AMapOthersMayChangeMapsNothing) {
     EXPECT_THAT(Map("COM2").problem, HasSubstr("("
                                                "$KELTROVE_PORT_DIR) belongs to another user"));
     ASSERT_EQ(::chown((m_Root / "env").c_str(), 0, 0), 0);
+    m_Places.maps.erase(m_Places.maps.begin());
     ASSERT_EQ(::chown((m_Root / "system").c_str(), 4242, 4242), 0);
     Link("system", "COM3", Device("c"));
     EXPECT_THAT(Map("COM3").problem, HasSubstr("(the system's map) does not belong to root"));

@@ -106,6 +106,9 @@ std::optional<INT_PTR> CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM l
             return TRUE;
         case WM_NOTIFY:
             return OnTooltip(lParam);
+        case WM_DEVICECHANGE:  // a port came or went: an awaited one is tried now
+            m_Presenter.OnDevicesChanged();
+            return TRUE;
         case WM_DPICHANGED:
             m_Fields.OnDpiChanged(HIWORD(wParam));
             return FALSE;  // the dialog manager moves and scales the rest
@@ -142,6 +145,7 @@ BOOL CMainDlg::OnInitDialog() {
         [this](int entry, const std::string& refused) { m_Presenter.OnRefused(entry, refused); },
         [this] { return m_Busy.DropsInput(); });
     m_Keys.Attach(m_hWnd);
+    m_DeviceNotice.Start(m_hWnd);
     m_Names.Attach(m_hWnd);
     const std::string traceFailed = m_Trace.Open();
     if (m_Trace.IsOn()) m_Presenter.SetTrace(&m_Trace);
@@ -234,6 +238,7 @@ void CMainDlg::End() {
 }
 
 void CMainDlg::OnDestroy() {
+    m_DeviceNotice.Stop();
     m_Timers.StopAll();
     m_Presenter.Close();        // for a window that goes without End
     DropPostedReports(m_hWnd);  // the watcher has ended: what it posted is freed

@@ -25,6 +25,7 @@
 #include "ShortcutKeys.h"
 #include "StatusLine.h"
 #include "TraceFile.h"
+#include "WindowChrome.h"
 
 namespace keltrove {
 
@@ -90,6 +91,7 @@ private:
     CBusyWindow m_Busy;
     CDialogTimers m_Timers;
     CShortcutKeys m_Keys;
+    CDeviceNotice m_DeviceNotice;
     CAccessibleNames m_Names;
     CTraceFile m_Trace;
     CPanelPresenter m_Presenter;  // last: its port closes before the rest goes

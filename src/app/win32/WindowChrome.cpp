@@ -4,6 +4,7 @@
 // clang-format off
 #include <windows.h>
 #include <commctrl.h>
+#include <dbt.h>
 // clang-format on
 
 #include <string>
@@ -46,6 +47,22 @@ HICON SetUpChrome(HINSTANCE instance, HWND dialog) {
         ::AppendMenuW(menu, MF_STRING, IDM_ABOUTBOX, about.c_str());
     }
     return icon;
+}
+
+void CDeviceNotice::Start(HWND window) {
+    // GUID_DEVINTERFACE_COMPORT: the serial ports' device interface class.
+    constexpr GUID kComPorts{
+        0x86e0d1e0, 0x8089, 0x11d0, {0x9c, 0xe4, 0x08, 0x00, 0x3e, 0x30, 0x1f, 0x73}};
+    DEV_BROADCAST_DEVICEINTERFACE_W filter{};
+    filter.dbcc_size = sizeof filter;
+    filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+    filter.dbcc_classguid = kComPorts;
+    m_hNotify = ::RegisterDeviceNotificationW(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
+}
+
+void CDeviceNotice::Stop() {
+    if (m_hNotify != nullptr) ::UnregisterDeviceNotification(m_hNotify);
+    m_hNotify = nullptr;
 }
 
 HWND MakeTooltips(HINSTANCE instance, HWND dialog) {

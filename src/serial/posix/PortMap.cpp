@@ -174,6 +174,15 @@ PortMapping MapPort(std::string_view name, const PortPlaces& places) {
     }
     for (const auto& [place, directory] : places.maps) {
         if (MapFrom(place, directory, mapping)) return mapping;
+        // The demo's or a test's own map is the only one: its ports never fall through to
+        // the machine's, such as a real UART behind /dev/ttyS0.
+        if (place == PortPlace::Environment) {
+            mapping.place = place;
+            mapping.directory = directory;
+            mapping.problem = mapping.name + " is not mapped in " + std::string(PlaceName(place)) +
+                              " (" + directory + "), the only map looked at while it is set";
+            return mapping;
+        }
     }
     MapBuiltIn(number, places, mapping);
     return mapping;

@@ -1,7 +1,8 @@
 // PortMap: which device each of "COM1" to "COM8" stands for on Linux.
 //
 // The places, first match wins:
-//   1. $KELTROVE_PORT_DIR, which the demo, the tests and the simulator use;
+//   1. $KELTROVE_PORT_DIR, which the demo, the tests and the simulator use; while it is set
+//      it is the only place, so that their ports never become the machine's;
 //   2. the user's own map, $XDG_CONFIG_HOME/keltrove/ports (~/.config/keltrove/ports by
 //      default), which `keltrove-cli map` writes and which lasts across logins;
 //   3. the system's map, /etc/keltrove/ports, which an administrator fills, or a udev rule;

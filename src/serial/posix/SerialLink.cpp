@@ -92,7 +92,7 @@ bool CSerialLink::OpenAndSetUp(std::uint32_t baud) {
 PortHandle CSerialLink::OpenExclusive() {
     const PortMapping mapping = MapPort(m_strDevice);
     if (!mapping.problem.empty()) {
-        Fail(mapping.problem);
+        Fail(mapping.problem, mapping.device.empty() ? OpenFailure::Absent : OpenFailure::Other);
         return {};
     }
     m_strDevicePath = mapping.device;
@@ -102,14 +102,18 @@ PortHandle CSerialLink::OpenExclusive() {
     if (std::string refused =
             port.lock.Take(mapping.device, PortAndDevice(m_strDevice, mapping.device));
         !refused.empty()) {
-        Fail(std::move(refused));
+        Fail(std::move(refused), OpenFailure::InUse);
         return {};
     }
     // O_NONBLOCK: neither open() nor I/O waits for carrier; the watcher waits in poll().
     port.fd.Reset(::open(mapping.OpenPath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     if (!port.fd.IsValid()) {
         const int error = errno;
-        Fail(shown + ": " + SystemMessage(error) + AccessHint(mapping.device, error));
+        const bool gone = error == ENOENT || error == ENODEV || error == ENXIO;
+        Fail(shown + ": " + SystemMessage(error) + AccessHint(mapping.device, error),
+             gone             ? OpenFailure::Absent
+             : error == EBUSY ? OpenFailure::InUse
+                              : OpenFailure::Other);
         return {};
     }
     if (!::isatty(port.Get())) {
@@ -122,12 +126,15 @@ PortHandle CSerialLink::OpenExclusive() {
     if (::flock(port.Get(), LOCK_EX | LOCK_NB) != 0) {
         const int error = errno;
         Fail(shown + ": " +
-             (error == EWOULDBLOCK ? "another program has locked it for itself"
-                                   : SystemMessage(error)));
+                 (error == EWOULDBLOCK ? "another program has locked it for itself"
+                                       : SystemMessage(error)),
+             error == EWOULDBLOCK ? OpenFailure::InUse : OpenFailure::Other);
         return {};
     }
     if (::ioctl(port.Get(), TIOCEXCL) != 0) {
-        Fail(shown + ": cannot take the port for this program alone: " + SystemMessage(errno));
+        const int error = errno;
+        Fail(shown + ": cannot take the port for this program alone: " + SystemMessage(error),
+             error == EBUSY ? OpenFailure::InUse : OpenFailure::Other);
         return {};
     }
     return port;

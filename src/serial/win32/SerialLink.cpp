@@ -74,7 +74,12 @@ PortHandle CSerialLink::OpenExclusive() {
     port.handle.Reset(::CreateFileA(m_strDevicePath.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                                     nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
     if (!port.IsValid()) {
-        Fail(DescribeSystemError(m_strDevice, ::GetLastError()));
+        const DWORD error = ::GetLastError();
+        const bool gone = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+        const bool held = error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
+        Fail(DescribeSystemError(m_strDevice, error), gone   ? OpenFailure::Absent
+                                                      : held ? OpenFailure::InUse
+                                                             : OpenFailure::Other);
         return {};
     }
     if (::GetFileType(port.Get()) != FILE_TYPE_CHAR) {
