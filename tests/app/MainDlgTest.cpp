@@ -196,8 +196,10 @@ private slots:
     }
 
     // Every action from the keyboard, wherever the focus is: Ctrl+1 chooses COM1 and Ctrl+R
-    // reads; Ctrl+W, which closes windows elsewhere, sends nothing; Ctrl+Shift+W writes, and
-    // keys made during the write are dropped. The port list is named for screen readers.
+    // reads; Ctrl+W, which closes windows elsewhere, sends nothing; Ctrl+Shift+W writes. The
+    // clicks and keys (Escape's too) that came while the write held the window are dropped,
+    // not replayed, and the buttons and the list show disabled meanwhile. The port list is
+    // named for screen readers.
     void everyActionFromTheKeyboard() {
         QCOMPARE(PortList(*m_Dlg).accessibleName(), QStringLiteral("Select Port"));
         QTest::keyClick(&F(28), Qt::Key_1, Qt::ControlModifier);
@@ -210,19 +212,34 @@ private slots:
         QVERIFY(m_Pty->Quiet());
 
         CCallbackPause pause([&] {
-            for (const auto key : {Qt::Key_R, Qt::Key_0}) {
+            for (const int id : {IDC_READ, IDC_WRITE, IDC_EXIT}) {
+                QVERIFY(!Button(*m_Dlg, id).isEnabled());
+            }
+            QVERIFY(!PortList(*m_Dlg).isEnabled());
+            QPushButton& write = Button(*m_Dlg, IDC_WRITE);
+            const QPointF centre = QPointF(write.rect().center());
+            for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
                 QCoreApplication::postEvent(
-                    QApplication::focusWidget(),
-                    new QKeyEvent(QEvent::KeyPress, key, Qt::ControlModifier));
+                    &write, new QMouseEvent(type, centre, write.mapToGlobal(centre), Qt::LeftButton,
+                                            Qt::LeftButton, Qt::NoModifier));
+            }
+            for (const auto& [key, modifiers] : {std::pair{Qt::Key_R, Qt::ControlModifier},
+                                                 std::pair{Qt::Key_0, Qt::ControlModifier},
+                                                 std::pair{Qt::Key_Escape, Qt::NoModifier}}) {
+                QCoreApplication::postEvent(QApplication::focusWidget(),
+                                            new QKeyEvent(QEvent::KeyPress, key, modifiers));
             }
         });
         ShowDialog(pause, &m_Log);
         QTest::keyClick(&F(28), Qt::Key_1, Qt::ControlModifier);
         QTest::keyClick(&F(28), Qt::Key_W, Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(m_Pty->Take(35 * 8).size(), std::size_t{35 * 8});  // the write and its read-back
+        for (int entry = 1; entry <= kEntryCount; ++entry) m_Pty->Send(Frame8(0x50, entry, "0000"));
         QTRY_VERIFY_WITH_TIMEOUT(Button(*m_Dlg, IDC_WRITE).isEnabled(), kGuardMs);
+        QCOMPARE(StatusText(*m_Dlg), StatusText(SessionStatus::WriteDone));
         QCoreApplication::processEvents();
         QVERIFY(m_Pty->Quiet());
+        QVERIFY(m_Dlg->isVisible());
         QCOMPARE(PortList(*m_Dlg).currentIndex(), 1);
     }
 
@@ -280,40 +297,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(s_WireLines.contains(QStringLiteral("COM1 rx cut short 01 50 02")),
                                  kGuardMs);
         QCOMPARE(m_Log.Texts().size(), std::size_t{1});
-    }
-
-    // Clicks and keys that came while the write held the window are dropped, not replayed
-    // as a second write or an exit; meanwhile the buttons and the list show disabled.
-    void inputDuringAWriteIsDropped() {
-        OpenCom1();
-        CCallbackPause pause([&] {
-            QWidget* controls[] = {&Button(*m_Dlg, IDC_READ), &Button(*m_Dlg, IDC_WRITE),
-                                   &Button(*m_Dlg, IDC_EXIT), &PortList(*m_Dlg)};
-            for (QWidget* control : controls) QVERIFY(!control->isEnabled());
-            QPushButton& write = Button(*m_Dlg, IDC_WRITE);
-            const QPointF centre = QPointF(write.rect().center());
-            for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
-                QCoreApplication::postEvent(
-                    &write, new QMouseEvent(type, centre, write.mapToGlobal(centre), Qt::LeftButton,
-                                            Qt::LeftButton, Qt::NoModifier));
-            }
-            QCoreApplication::postEvent(
-                QApplication::focusWidget(),
-                new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
-        });
-        m_Dlg.reset();
-        ShowDialog(pause, &m_Log);
-        OpenCom1();
-        Click(IDC_WRITE);
-        QCOMPARE(m_Pty->Take(35 * 8).size(), std::size_t{35 * 8});  // the read-back's request too
-        for (int entry = 1; entry <= kEntryCount; ++entry) m_Pty->Send(Frame8(0x50, entry, "0000"));
-        QTRY_VERIFY_WITH_TIMEOUT(Button(*m_Dlg, IDC_WRITE).isEnabled(), kGuardMs);
-        QCOMPARE(StatusText(*m_Dlg), StatusText(SessionStatus::WriteDone));
-        QCoreApplication::processEvents();
-        QVERIFY(m_Pty->Quiet());
-        QVERIFY(m_Dlg->isVisible());
-        QVERIFY(Button(*m_Dlg, IDC_WRITE).isEnabled());
-        QVERIFY(PortList(*m_Dlg).isEnabled());
     }
 
     void privateEventsFromOutsideDoWhatTheyName() {
