@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 extern char** environ;
 
@@ -31,7 +32,7 @@ std::chrono::microseconds CpuOf(const timeval& user, const timeval& system) {
 }  // namespace
 
 CProgramRun::CProgramRun(std::vector<std::string> argv, const std::string& dir,
-                         const std::vector<std::string>& extraEnv)
+                         const std::vector<std::string>& extraEnv, int passFd)
     : m_strOut(dir + "/out"), m_strErr(dir + "/err") {
     std::vector<char*> args;
     for (std::string& arg : argv) args.push_back(arg.data());
@@ -47,16 +48,38 @@ CProgramRun::CProgramRun(std::vector<std::string> argv, const std::string& dir,
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, m_strOut.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&actions, 2, m_strErr.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int failed = ::posix_spawn(&m_Pid, args[0], &actions, nullptr, args.data(), envp.data());
+    if (passFd >= 0) posix_spawn_file_actions_adddup2(&actions, passFd, 3);  // clears CLOEXEC
+    const int failed = ::posix_spawnp(&m_Pid, args[0], &actions, nullptr, args.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     if (failed != 0) throw std::runtime_error("cannot start " + argv[0]);
 }
 
 CProgramRun::~CProgramRun() {
-    if (m_Pid > 0) {
-        ::kill(m_Pid, SIGKILL);
-        ::waitpid(m_Pid, nullptr, 0);
+    if (m_Pid <= 0 || Ended()) return;
+    ::kill(m_Pid, SIGTERM);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!Ended()) {
+        if (std::chrono::steady_clock::now() > end) {
+            ::kill(m_Pid, SIGKILL);
+            ::waitpid(m_Pid, nullptr, 0);
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
+}
+
+bool CProgramRun::Ended() {
+    if (!m_bEnded && ::wait4(m_Pid, &m_nStatus, WNOHANG, &m_Usage) == m_Pid) m_bEnded = true;
+    return m_bEnded;
+}
+
+long CProgramRun::ResidentKiB() const {
+    std::ifstream status("/proc/" + std::to_string(m_Pid) + "/status");
+    for (std::string key; status >> key;) {
+        long value = 0;
+        if (key == "VmRSS:" && status >> value) return value;
+    }
+    return -1;
 }
 
 std::chrono::microseconds CProgramRun::CpuSoFar() const {
@@ -83,11 +106,10 @@ std::chrono::microseconds CProgramRun::CpuSoFar() const {
 
 Outcome CProgramRun::Finish() {
     Outcome run;
-    int status = 0;
-    rusage usage{};
-    if (::wait4(m_Pid, &status, 0, &usage) == m_Pid) {
-        run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        run.cpu = CpuOf(usage.ru_utime, usage.ru_stime);  // with the children it reaped
+    if (!m_bEnded && ::wait4(m_Pid, &m_nStatus, 0, &m_Usage) == m_Pid) m_bEnded = true;
+    if (m_bEnded) {
+        run.code = WIFEXITED(m_nStatus) ? WEXITSTATUS(m_nStatus) : -1;
+        run.cpu = CpuOf(m_Usage.ru_utime, m_Usage.ru_stime);  // with the children it reaped
     }
     m_Pid = -1;
     run.out = ReadWhole(m_strOut);

@@ -13,13 +13,10 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -38,8 +35,6 @@
 #include "SimulatorProcess.h"
 #include "TableFile.h"
 #include "WindowLook.h"
-
-extern char** environ;
 
 namespace keltrove::test {
 namespace {
@@ -88,74 +83,11 @@ bool PollUntil(Condition done, Clock::duration bound) {
     return true;
 }
 
-// A child process, its output in `log`; killed and reaped at the end if still running.
-class CChild {
-public:
-    CChild(std::vector<std::string> argv, const fs::path& log, int passFd = -1) {
-        std::vector<char*> args;
-        for (std::string& arg : argv) args.push_back(arg.data());
-        args.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_APPEND,
-                                         0600);
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
-        if (passFd >= 0) posix_spawn_file_actions_adddup2(&actions, passFd, 3);  // clears CLOEXEC
-        const int failed = ::posix_spawnp(&m_Pid, args[0], &actions, nullptr, args.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        if (failed != 0) throw std::runtime_error("cannot start " + argv[0]);
-    }
-    ~CChild() {
-        if (m_Code) return;
-        ::kill(m_Pid, SIGTERM);
-        if (!WaitExit(5s)) {
-            ::kill(m_Pid, SIGKILL);
-            ::waitpid(m_Pid, nullptr, 0);
-        }
-    }
-    CChild(const CChild&) = delete;
-    CChild& operator=(const CChild&) = delete;
-
-    // Its exit code (128 + signal when killed) once it has ended within `bound`.
-    std::optional<int> WaitExit(Clock::duration bound) {
-        PollUntil([this] { return Ended(); }, bound);
-        return m_Code;
-    }
-    bool Ended() {
-        int status = 0;
-        if (!m_Code && ::waitpid(m_Pid, &status, WNOHANG) == m_Pid) {
-            m_Code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        }
-        return m_Code.has_value();
-    }
-
-    // User plus system time so far, from /proc/<pid>/stat (fields 14 and 15).
-    std::chrono::microseconds Cpu() const {
-        std::ifstream stat("/proc/" + std::to_string(m_Pid) + "/stat");
-        std::string line;
-        std::getline(stat, line);
-        std::istringstream fields(line.substr(line.rfind(')') + 2));
-        std::string skip;
-        for (int index = 3; index < 14; ++index) fields >> skip;
-        long long user = 0;
-        long long system = 0;
-        fields >> user >> system;
-        return std::chrono::microseconds((user + system) * 1'000'000 / ::sysconf(_SC_CLK_TCK));
-    }
-    long ResidentKiB() const {
-        std::ifstream status("/proc/" + std::to_string(m_Pid) + "/status");
-        for (std::string key; status >> key;) {
-            long value = 0;
-            if (key == "VmRSS:" && status >> value) return value;
-        }
-        return -1;
-    }
-
-private:
-    pid_t m_Pid = -1;
-    std::optional<int> m_Code;
-};
+// Its exit code once it has ended within `bound`.
+std::optional<int> WaitExit(CProgramRun& program, Clock::duration bound) {
+    if (!PollUntil([&program] { return program.Ended(); }, bound)) return std::nullopt;
+    return program.Finish().code;
+}
 
 // Standard output of a shell command, its errors dropped.
 std::string Capture(const std::string& command) {
@@ -216,10 +148,11 @@ protected:
         // Xvfb picks a free display and writes its number to fd 3 once it accepts clients.
         int ready[2];
         if (::pipe2(ready, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
-        s_pXvfb = std::make_unique<CChild>(
+        fs::create_directory(s_Dir / "xvfb");
+        s_pXvfb = std::make_unique<CProgramRun>(
             std::vector<std::string>{"Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-screen", "0",
                                      "1280x1024x24"},
-            s_Dir / "xvfb.log", ready[1]);
+            (s_Dir / "xvfb").string(), std::vector<std::string>{}, ready[1]);
         ::close(ready[1]);
         // The whole line: Xvfb ends when the pipe closes before it has written it.
         std::string number;
@@ -227,7 +160,7 @@ protected:
         char c = 0;
         while (c != '\n') {
             if (::poll(&wait, 1, 10'000) != 1 || ::read(ready[0], &c, 1) != 1) {
-                throw std::runtime_error("Xvfb did not start: " + ReadAll(s_Dir / "xvfb.log"));
+                throw std::runtime_error("Xvfb did not start: " + ReadAll(s_Dir / "xvfb/err"));
             }
             number += c;
         }
@@ -274,10 +207,10 @@ protected:
     void Start() {
         const std::string exe = (m_Build / "src/app/win32/keltrove.exe").string();
         const auto start = Clock::now();
-        m_pProgram = std::make_unique<CChild>(
-            std::vector<std::string>{"env", "KELTROVE_TRACE=" + WindowsPath(m_Trace),
-                                     Env("KELTROVE_WINE"), exe},
-            s_Dir / "keltrove.log");
+        fs::create_directories(s_Dir / "keltrove");
+        m_pProgram = std::make_unique<CProgramRun>(
+            std::vector<std::string>{Env("KELTROVE_WINE"), exe}, (s_Dir / "keltrove").string(),
+            std::vector<std::string>{"KELTROVE_TRACE=" + WindowsPath(m_Trace)});
         PollUntil(
             [this] {
                 const std::vector<std::string> windows = Windows();
@@ -287,8 +220,8 @@ protected:
             30s);
         const auto startUp = Clock::now() - start;
         ASSERT_FALSE(m_strWindow.empty())
-            << "no window; exit code " << m_pProgram->WaitExit(0s).value_or(-1) << "\n"
-            << ReadAll(s_Dir / "keltrove.log");
+            << "no window; exit code " << WaitExit(*m_pProgram, 0s).value_or(-1) << "\n"
+            << ReadAll(s_Dir / "keltrove/out") << ReadAll(s_Dir / "keltrove/err");
         std::cout << "[ figures  ] window shown " << Ms(startUp) << " ms after the start\n";
         // No window manager gives it the focus, and keys go where the focus is.
         Capture("xdotool windowfocus --sync " + m_strWindow);
@@ -383,7 +316,7 @@ protected:
         Capture("xdotool windowfocus --sync " + m_strWindow);
         const auto start = Clock::now();
         Capture("xdotool " + input);
-        EXPECT_EQ(m_pProgram->WaitExit(5s), std::optional<int>(0));
+        EXPECT_EQ(WaitExit(*m_pProgram, 5s), std::optional<int>(0));
         std::cout << "[ figures  ] ended " << Ms(Clock::now() - start) << " ms after the input\n";
     }
 
@@ -392,12 +325,12 @@ protected:
     }
 
     static inline fs::path s_Dir;
-    static inline std::unique_ptr<CChild> s_pXvfb;
+    static inline std::unique_ptr<CProgramRun> s_pXvfb;
     fs::path m_Build;
     fs::path m_Ports;
     fs::path m_Trace;
     std::unique_ptr<CSimulatorProcess> m_pDevice;
-    std::unique_ptr<CChild> m_pProgram;
+    std::unique_ptr<CProgramRun> m_pProgram;
     std::string m_strWindow;
     BaseUnits m_Units{};
 };
@@ -418,9 +351,9 @@ TEST_F(KeltroveWindow, OpensAtItsTemplateSizeIdlesAndEndsOnEscape) {
     PointerAway();
     const char* secondsText = std::getenv("KELTROVE_WINDOW_IDLE_SECONDS");
     const auto idle = std::chrono::seconds(secondsText ? std::atoi(secondsText) : 2);
-    const auto cpuBefore = m_pProgram->Cpu();
+    const auto cpuBefore = m_pProgram->CpuSoFar();
     std::this_thread::sleep_for(idle);  // the measurement itself, not a wait for anything
-    const auto cpu = m_pProgram->Cpu() - cpuBefore;
+    const auto cpu = m_pProgram->CpuSoFar() - cpuBefore;
     std::cout << "[ figures  ] client " << client.first << " × " << client.second
               << " px, base units " << units.x << " × " << units.y << "; resident "
               << m_pProgram->ResidentKiB() / 1024 << " MiB; CPU " << cpu.count() / 1000
@@ -503,9 +436,9 @@ TEST_F(KeltroveWindow, ReadsSavesWritesComparesAndLeavesThePortFree) {
     ASSERT_TRUE(WaitWindows(1));
 
     PointerAway();
-    const auto cpuBefore = m_pProgram->Cpu();
+    const auto cpuBefore = m_pProgram->CpuSoFar();
     std::this_thread::sleep_for(2s);
-    std::cout << "[ figures  ] CPU " << (m_pProgram->Cpu() - cpuBefore).count() / 1000
+    std::cout << "[ figures  ] CPU " << (m_pProgram->CpuSoFar() - cpuBefore).count() / 1000
               << " ms over 2 s idle, COM5 open; resident " << m_pProgram->ResidentKiB() / 1024
               << " MiB\n";
 
@@ -557,9 +490,9 @@ TEST_F(KeltroveWindow, HangUpMidReadIsOneBoxAndTheWriteAsksFirst) {
     ASSERT_TRUE(WaitWindows(2)) << Trace();
     EXPECT_TRUE(WaitTrace("COM5 box Connection to COM5 lost")) << Trace();
     PointerAway();
-    const auto cpuBefore = m_pProgram->Cpu();
+    const auto cpuBefore = m_pProgram->CpuSoFar();
     std::this_thread::sleep_for(1s);
-    const auto cpu = m_pProgram->Cpu() - cpuBefore;
+    const auto cpu = m_pProgram->CpuSoFar() - cpuBefore;
     std::cout << "[ figures  ] CPU " << cpu.count() / 1000
               << " ms in the second after the hang-up, the port awaited\n";
     EXPECT_LT(cpu, 100ms) << "spinning after the hang-up";
