@@ -8,9 +8,13 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace keltrove {
+
+// Where Linux's udev names each USB serial adapter by what it is, whichever socket it is in.
+inline constexpr std::string_view kSerialByIdDir = "/dev/serial/by-id";
 
 struct SerialDevice {
     std::string path;    // /dev/ttyUSB0, COM5
@@ -18,6 +22,7 @@ struct SerialDevice {
     std::string driver;  // ftdi_sio
     std::string usb;     // "0403:6001 FTDI FT232R USB UART, serial A1B2C3"
     std::string kind;    // what it is, in words: "built-in serial port (8250 driver)"
+    std::string serial;  // the USB serial number alone: "A1B2C3"
 };
 
 std::vector<SerialDevice> ListSerialDevices();

@@ -19,8 +19,9 @@ std::string FirstLine(const fs::path& file) {
     return line;
 }
 
-// "0403:6001 FTDI FT232R USB UART, serial A1B2C3", from the USB device above `sysDevice`.
-std::string UsbDetails(const fs::path& sysDevice) {
+// "0403:6001 FTDI FT232R USB UART, serial A1B2C3", from the USB device above `sysDevice`,
+// and the serial number alone in `serial`.
+std::string UsbDetails(const fs::path& sysDevice, std::string& serial) {
     std::error_code error;
     for (fs::path dir = fs::canonical(sysDevice, error); !error && dir.has_relative_path();
          dir = dir.parent_path()) {
@@ -30,9 +31,8 @@ std::string UsbDetails(const fs::path& sysDevice) {
             if (const std::string value = FirstLine(dir / name); !value.empty())
                 text += " " + value;
         }
-        if (const std::string serial = FirstLine(dir / "serial"); !serial.empty()) {
-            text += ", serial " + serial;
-        }
+        serial = FirstLine(dir / "serial");
+        if (!serial.empty()) text += ", serial " + serial;
         return text;
     }
     return {};
@@ -67,17 +67,17 @@ std::vector<SerialDevice> ListSerialDevices() {
         SerialDevice device;
         device.path = "/dev/" + name;
         device.driver = fs::read_symlink(tty.path() / "device/driver", error).filename().string();
-        device.usb = UsbDetails(tty.path() / "device");
+        device.usb = UsbDetails(tty.path() / "device", device.serial);
         device.kind = KindOf(name, device.driver);
         devices.emplace(device.path, device);
     }
-    for (const auto& link : fs::directory_iterator("/dev/serial/by-id", error)) {
+    for (const auto& link : fs::directory_iterator(kSerialByIdDir, error)) {
         const std::string real = fs::canonical(link.path(), error).string();
         if (error) continue;
         if (auto found = devices.find(real); found != devices.end()) {
             found->second.stable = link.path().string();
         } else {
-            devices.emplace(real, SerialDevice{real, link.path().string(), {}, {}, {}});
+            devices.emplace(real, SerialDevice{real, link.path().string(), {}, {}, {}, {}});
         }
     }
     std::vector<SerialDevice> list;

@@ -32,7 +32,8 @@ std::vector<SerialDevice> ListSerialDevices() {
              {},
              device,
              {},
-             device.starts_with("\\Device\\Serial") ? "built-in serial port" : "serial adapter"});
+             device.starts_with("\\Device\\Serial") ? "built-in serial port" : "serial adapter",
+             {}});
     }
     ::RegCloseKey(key);
     std::sort(devices.begin(), devices.end(),
