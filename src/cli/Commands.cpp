@@ -387,7 +387,10 @@ int Station(const Request& request, CStopRequest& stop, CConsole& console, Json&
         json["error"] = tally.logError;
         return kExitOutputLost;
     }
-    return tally.failed > 0 ? kExitDevice : kExitSuccess;
+    if (tally.failed == 0) return kExitSuccess;
+    json["error"] = std::to_string(tally.failed) + " of " + std::to_string(tally.served) +
+                    " panels failed; their lines say why";
+    return kExitDevice;
 }
 
 int Diff(const Request& request, CConsole& console, Json& json) {

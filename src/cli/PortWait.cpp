@@ -17,6 +17,7 @@ constexpr std::chrono::seconds kRetryPeriod{1};
 WaitEnd OpenWhenThere(CSerialLink& link, const std::string& port, std::uint16_t portTag,
                       CStopRequest& stop, const OpenWait& wait) {
     if (link.Open(port, kLineBaud, portTag) != 0) return WaitEnd::Open;
+    if (wait.until && OpenWait::Clock::now() >= *wait.until) return WaitEnd::TimedOut;
     // The watch starts only now, so a port that is there costs nothing; the next try
     // follows at once, so what came meanwhile is not missed.
     CPortWatch watch;
