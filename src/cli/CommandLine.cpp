@@ -2,6 +2,9 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
 #include <initializer_list>
 #include <string_view>
 #include <vector>
@@ -133,10 +136,11 @@ The station serves every port on its own, side by side. It sends a read request 
 once a second until a panel answers with its whole table, and then writes TABLE into it
 and confirms it by reading it back, as 'keltrove-cli write' does; a panel that holds TABLE
 already (by the write's rule: a value matches when it is what writing TABLE stores) is
-"unchanged", and nothing is written to it. --backup first saves what a panel held. Then it
-waits until that panel has gone (no answer to two requests in a row, or the port lost)
-before it serves the next one on that port: a panel still connected is never written
-twice. A port that is missing, or lost, is waited for and opened again.
+"unchanged", and nothing is written to it. --backup first saves what a panel held; when
+that fails, the panel fails and nothing is written to it. Then it waits until that panel
+has gone (no answer to two requests in a row, or the port lost) before it serves the next
+one on that port: a panel still connected is never written twice. A port that is missing,
+or lost, is waited for and opened again.
 
 Each panel served gives a line on standard output: the time, the port, the result (written
 and confirmed, unchanged, or failed and why) and the number served so far. On a terminal a
@@ -221,6 +225,22 @@ std::string NotEmpty(const std::string& path) {
     return path.empty() ? "needs a file name" : std::string();
 }
 
+// --wait: seconds, fractions allowed. (CLI11's own checks would add their names to the help.)
+std::string Seconds(const std::string& text) {
+    char* end = nullptr;
+    const double seconds = std::strtod(text.c_str(), &end);
+    const bool number = end != text.c_str() && *end == '\0' && std::isfinite(seconds);
+    return number && seconds >= 0 ? std::string() : "needs a number of seconds, such as 10 or 0.5";
+}
+
+// --count: 1 or more.
+std::string Count(const std::string& text) {
+    unsigned count = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), count);
+    const bool number = error == std::errc() && end == text.data() + text.size();
+    return number && count > 0 ? std::string() : "needs a number of panels, 1 or more";
+}
+
 // The error of a line that parsed but makes no sense; empty when it does.
 std::string Check(const Request& request) {
     for (auto port = request.ports.begin(); port != request.ports.end(); ++port) {
@@ -283,7 +303,7 @@ Parsed ParseCommandLine(int argc, const char* const* argv) {
                          "waits up to SECONDS for each port to be there and to open, instead "
                          "of failing at once")
             ->type_name("SECONDS")
-            ->check(CLI::NonNegativeNumber);
+            ->check(Seconds);
     };
     CLI::App* read = app.add_subcommand("read", "reads the panel's table");
     ports(read);
@@ -352,9 +372,9 @@ Parsed ParseCommandLine(int argc, const char* const* argv) {
         ->check(NotEmpty);
     station->add_option("--count", request.count, "ends once N panels have been served")
         ->type_name("N")
-        ->check(CLI::PositiveNumber);
-    station->footer(std::string(kPorts) + SeveralPorts() + kStation + kWriting +
-                    Saving("--backup", true) + kTableFiles +
+        ->check(Count);
+    station->footer(std::string(kPorts) + SeveralPorts() + kStation + Saving("--backup", true) +
+                    kTableFiles +
                     ExitCodes({kExitSuccess, kExitUsage, kExitDevice, kExitOutputLost},
                               "Exit codes (Ctrl+C is the usual end):"));
     CLI::App* diff = app.add_subcommand("diff", "compares two table files, offline");

@@ -38,6 +38,16 @@ void CConsole::Say(const std::string& line) {
     Draw();
 }
 
+void CConsole::Out(const std::string& line) {
+    std::lock_guard lock(m_Mutex);
+    if (m_bDrawn) std::fputs("\r\033[K", stderr);
+    m_bDrawn = false;
+    std::fflush(stderr);
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+    Draw();
+}
+
 void CConsole::SetState(const std::string& port, const std::string& state, const std::string& group,
                         int steps) {
     std::lock_guard lock(m_Mutex);

@@ -34,6 +34,10 @@ public:
 
     // A line for the user; the progress bar is drawn again below it.
     void Say(const std::string& line);
+    // A line of data for standard output, as it is ready (the station's): the status line is
+    // cleared first and drawn again after, since both may be the same terminal. `line` is
+    // written as it is: escape what a terminal must not take.
+    void Out(const std::string& line);
 
     // The station: what `port` does now, in words ("waiting for a panel"), and as one of
     // a few words that the status line counts when there are several ports ("waiting");

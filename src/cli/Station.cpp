@@ -267,13 +267,10 @@ void CStation::Report(Record& record) {
                               record.port + ", " + result + ") is not in it");
             }
         }
-        if (m_Options.json) {
-            std::printf("%s\n", text.c_str());
-        } else {
-            std::printf("%s  %s  %s  (%d served)\n", LocalTimeText(now).c_str(),
-                        DisplayText(record.port).c_str(), DisplayText(said).c_str(), tally.served);
-        }
-        std::fflush(stdout);
+        m_Console.Out(m_Options.json ? text
+                                     : LocalTimeText(now) + "  " + DisplayText(record.port) + "  " +
+                                           DisplayText(said) + "  (" +
+                                           std::to_string(tally.served) + " served)");
         last = m_Options.count && tally.served >= static_cast<int>(*m_Options.count);
     }
     if (last) m_Stop.Request();  // every panel counted has been served: the others end

@@ -246,6 +246,7 @@ TEST_F(UnderWine, CliWaitsForAPortAndTheStationServesAPanel) {
         EXPECT_THAT(run.out, HasSubstr("\n32 0132\n"));
         EXPECT_EQ(device.Stop(), 0);
     }
+    Device();
     std::string text = DefaultTableFile();
     text.replace(text.find("\n5 0105\n"), 8, "\n5 77\n");
     const fs::path table = m_Dir / "table.txt";
