@@ -102,6 +102,8 @@ int WatchPorts(bool json, CStopRequest& stop, CConsole& console) {
             if (seen.count(path) == 0) Tell(json, "appeared", device);
         }
         seen = std::move(now);
+        // Telling is all it does: a reader that went away (| head) ends it.
+        if (OutputLost()) return kExitOutputLost;
     }
 }
 
