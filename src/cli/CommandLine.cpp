@@ -2,6 +2,9 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
 #include <initializer_list>
 #include <string_view>
 #include <vector>
@@ -37,6 +40,8 @@ Examples:
 )help";
 constexpr const char* kOneDevice = "COM1 and \\\\.\\COM1";
 constexpr const char* kPipeExample = "";
+constexpr const char* kLooksAgain = "It tries the port again once a second.";
+constexpr const char* kWatched = "the ports Windows lists, looked at once a second";
 #else
 constexpr const char* kPortOption = "a port: COM1 to COM8, or a device path";
 constexpr const char* kPorts = R"(
@@ -47,6 +52,12 @@ and is /dev/ttyS<n-1> at last; 'keltrove-cli ports' shows what each stands for.
 )";
 constexpr const char* kOneDevice = "COM1 and the device it is mapped to; a link and its target";
 constexpr const char* kPipeExample = " (/dev/stdout)";
+constexpr const char* kLooksAgain =
+    "It tries the port again as soon as a directory its names pass through changes (the COM "
+    "maps, /dev/serial/by-id, /dev), and at least once a second.";
+constexpr const char* kWatched =
+    "the ttyUSB, ttyACM and ttyS devices, the /dev/serial/by-id names and the devices that "
+    "COM1 to COM8 are mapped to";
 #endif
 
 // `words` as a paragraph of the help: lines of at most 90 characters, a blank line before.
@@ -100,6 +111,55 @@ write stopped by Ctrl+C or a signal says after which entry it stopped: the panel
 hold part of the table, so write it again.
 )";
 
+std::string Waiting() {
+    return Paragraph(std::string("--wait SECONDS waits up to SECONDS for each port to be there "
+                                 "and to open, instead of failing at once (exit 3): for an "
+                                 "adapter that is not plugged in yet, or a port that another "
+                                 "program still holds. ") +
+                     kLooksAgain +
+                     " A port lost during the job is not opened again: the job fails (exit 4) "
+                     "and says what the panel may hold.");
+}
+
+std::string PortsWatch() {
+    return Paragraph(std::string("'ports --watch' prints a line for each serial device that "
+                                 "appears or goes (") +
+                     kWatched +
+                     "): the time, the device, its /dev/serial/by-id name, its driver, its "
+                     "USB vendor, product and serial number, and the COMn it is mapped as; "
+                     "plug an adapter in to see which it is. With --json, one JSON object a "
+                     "line. Ctrl+C ends it.");
+}
+
+constexpr const char* kStation = R"(
+The station serves every port on its own, side by side. It sends a read request at most
+once a second until a panel answers with its whole table, and then writes TABLE into it
+and confirms it by reading it back, as 'keltrove-cli write' does; a panel that holds TABLE
+already (by the write's rule: a value matches when it is what writing TABLE stores) is
+"unchanged", and nothing is written to it. --backup first saves what a panel held; when
+that fails, the panel fails and nothing is written to it. Then it waits until that panel
+has gone (no answer to two requests in a row, or the port lost) before it serves the next
+one on that port: a panel still connected is never written twice. A port that is missing,
+or lost, is waited for and opened again.
+
+Each panel served gives a line on standard output: the time, the port, the result (written
+and confirmed, unchanged, or failed and why) and the number served so far. On a terminal a
+bell rings once for success and three times for a failure, and standard error shows what
+each port is doing; elsewhere standard error has a line for each change. Ctrl+C ends the
+station, a write under way at its next frame (that panel fails, saying what it may hold),
+and a summary follows: the panels written, unchanged and failed. --count N ends it once N
+panels have been served.
+
+--log FILE appends a JSON object a line for each panel served, each line synced to the disk
+before the station goes on: "time" (ISO 8601, with the offset from UTC), "port", "device",
+"by_id" and "serial" (the adapter's /dev/serial/by-id name and serial number, where known),
+"panel" (the count so far), "result" ("written", "unchanged" or "failed"), "error",
+"sha256_before" and "sha256_after" (of the table as read, and as read back, in the table
+file format without notes), "seconds" and "backup". With --json, standard output carries
+the same objects, then one with the summary and "exit": JSON Lines, one object a line,
+unlike the single object of the other commands.
+)";
+
 // What `option` (-o, --backup, or both) saves, and how.
 std::string Saving(const std::string& option, bool backup) {
     return Paragraph(
@@ -128,6 +188,8 @@ of the file that read writes.
 constexpr const char* kJson = R"(
 With --json every run prints one JSON object on standard output, failures included: its
 "exit" is the exit code, and its "error" (or "problems", for a bad table file) says why.
+The station and 'ports --watch' print JSON Lines instead: one object a line as things
+happen, and last one with "exit".
 )";
 
 // The exit codes a command can end with; the main help gives them all.
@@ -163,6 +225,22 @@ std::string NotEmpty(const std::string& path) {
     return path.empty() ? "needs a file name" : std::string();
 }
 
+// --wait: seconds, fractions allowed. (CLI11's own checks would add their names to the help.)
+std::string Seconds(const std::string& text) {
+    char* end = nullptr;
+    const double seconds = std::strtod(text.c_str(), &end);
+    const bool number = end != text.c_str() && *end == '\0' && std::isfinite(seconds);
+    return number && seconds >= 0 ? std::string() : "needs a number of seconds, such as 10 or 0.5";
+}
+
+// --count: 1 or more.
+std::string Count(const std::string& text) {
+    unsigned count = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), count);
+    const bool number = error == std::errc() && end == text.data() + text.size();
+    return number && count > 0 ? std::string() : "needs a number of panels, 1 or more";
+}
+
 // The error of a line that parsed but makes no sense; empty when it does.
 std::string Check(const Request& request) {
     for (auto port = request.ports.begin(); port != request.ports.end(); ++port) {
@@ -185,7 +263,7 @@ bool HasJsonFlag(int argc, const char* const* argv) {
 // What a line that names no command gave: an unknown option or command, or nothing.
 std::string NoCommand(const CLI::App& app) {
     const std::vector<std::string> rest = app.remaining();
-    const std::string commands = "read, write, verify, diff or ports";
+    const std::string commands = "read, write, verify, station, diff or ports";
     if (rest.empty()) return "a command is required: " + commands;
     if (rest.front().starts_with("-")) {
         return "unknown option " + rest.front() +
@@ -219,13 +297,22 @@ Parsed ParseCommandLine(int argc, const char* const* argv) {
             ->transform(NormalPortName)
             ->check(PortNameProblem);
     };
+    const auto wait = [&](CLI::App* command) {
+        command
+            ->add_option("--wait", request.wait,
+                         "waits up to SECONDS for each port to be there and to open, instead "
+                         "of failing at once")
+            ->type_name("SECONDS")
+            ->check(Seconds);
+    };
     CLI::App* read = app.add_subcommand("read", "reads the panel's table");
     ports(read);
+    wait(read);
     read->add_option("-o,--output", request.output,
                      "writes the table to FILE, atomically, instead of standard output")
         ->type_name("FILE")
         ->check(NotEmpty);
-    read->footer(std::string(kPorts) + SeveralPorts() + kReading + Saving("-o", false) +
+    read->footer(std::string(kPorts) + SeveralPorts() + Waiting() + kReading + Saving("-o", false) +
                  ExitCodes({kExitSuccess, kExitUsage, kExitCannotOpen, kExitDevice, kExitOutputLost,
                             kExitStopped},
                            kPortCodes));
@@ -234,6 +321,7 @@ Parsed ParseCommandLine(int argc, const char* const* argv) {
                                          "then reads it back to confirm it");
     ports(write);
     write->add_option("FILE", request.file, "the table file")->required();
+    wait(write);
     bool verify = false;
     write->add_flag("--verify", verify,
                     "reads the table back: the default, kept for older "
@@ -250,8 +338,8 @@ Parsed ParseCommandLine(int argc, const char* const* argv) {
         ->check(NotEmpty);
     write->add_flag("--if-changed", request.ifChanged,
                     "first reads the panel, and writes only when it holds something else");
-    write->footer(std::string(kPorts) + SeveralPorts() + kWriting + Saving("--backup", true) +
-                  kTableFiles +
+    write->footer(std::string(kPorts) + SeveralPorts() + Waiting() + kWriting +
+                  Saving("--backup", true) + kTableFiles +
                   ExitCodes({kExitSuccess, kExitDifferent, kExitUsage, kExitCannotOpen, kExitDevice,
                              kExitOutputLost, kExitStopped},
                             kPortCodes));
@@ -259,10 +347,36 @@ Parsed ParseCommandLine(int argc, const char* const* argv) {
         app.add_subcommand("verify", "reads the panel and compares it with FILE");
     ports(verifyCommand);
     verifyCommand->add_option("FILE", request.file, "the table file")->required();
-    verifyCommand->footer(std::string(kPorts) + SeveralPorts() + kReading + kTableFiles +
+    wait(verifyCommand);
+    verifyCommand->footer(std::string(kPorts) + SeveralPorts() + Waiting() + kReading +
+                          kTableFiles +
                           ExitCodes({kExitSuccess, kExitDifferent, kExitUsage, kExitCannotOpen,
                                      kExitDevice, kExitOutputLost, kExitStopped},
                                     kPortCodes));
+    CLI::App* station = app.add_subcommand(
+        "station",
+        "writes TABLE into each panel connected to the ports, one after another, confirms "
+        "it, and keeps a log");
+    ports(station);
+    station->add_option("TABLE", request.file, "the table file")->required();
+    station
+        ->add_option("--log", request.log,
+                     "appends a JSON line for each panel served to FILE, synced to the disk")
+        ->type_name("FILE")
+        ->check(NotEmpty);
+    station
+        ->add_option("--backup", request.backup,
+                     "saves what each panel held before it is written, in PATTERN with {time} "
+                     "(and {port} with several ports), atomically")
+        ->type_name("PATTERN")
+        ->check(NotEmpty);
+    station->add_option("--count", request.count, "ends once N panels have been served")
+        ->type_name("N")
+        ->check(Count);
+    station->footer(std::string(kPorts) + SeveralPorts() + kStation + Saving("--backup", true) +
+                    kTableFiles +
+                    ExitCodes({kExitSuccess, kExitUsage, kExitDevice, kExitOutputLost},
+                              "Exit codes (Ctrl+C is the usual end):"));
     CLI::App* diff = app.add_subcommand("diff", "compares two table files, offline");
     diff->add_option("FILES", request.files, "FILE1 FILE2")->required()->expected(2);
     diff->footer(
@@ -271,7 +385,11 @@ Parsed ParseCommandLine(int argc, const char* const* argv) {
     CLI::App* list = app.add_subcommand("ports",
                                         "what COM1 to COM8 stand for, and the serial "
                                         "devices found");
-    list->footer(std::string(kPorts) + ExitCodes({kExitSuccess, kExitOutputLost}, "Exit codes:"));
+    list->add_flag("--watch", request.watch,
+                   "then prints a line each time a serial device appears or goes, until "
+                   "Ctrl+C");
+    list->footer(std::string(kPorts) + PortsWatch() +
+                 ExitCodes({kExitSuccess, kExitOutputLost}, "Exit codes:"));
     CLI::App* map = app.add_subcommand("map", "maps COMn to DEVICE in your own, lasting map");
     map->add_option("COMn", request.com, "COM1 to COM8")->required()->transform(NormalPortName);
     map->add_option("DEVICE", request.device, "such as /dev/ttyUSB0")->required();
@@ -286,8 +404,8 @@ Parsed ParseCommandLine(int argc, const char* const* argv) {
 #endif
     }
     // After the commands, which would each take it over as their own.
-    app.footer(std::string(kPorts) + SeveralPorts() + kReading + kWriting +
-               Saving("-o or --backup", true) + kTableFiles + kJson +
+    app.footer(std::string(kPorts) + SeveralPorts() + Waiting() + kReading + kWriting + kStation +
+               Saving("-o or --backup", true) + kTableFiles + PortsWatch() + kJson +
                ExitCodes({},
                          "Exit codes, the same for every command (with several ports the "
                          "worst one wins):"));
@@ -322,9 +440,9 @@ Parsed ParseCommandLine(int argc, const char* const* argv) {
     }
     request.confirm = !noVerify;
     const std::pair<CLI::App*, Command> commands[] = {
-        {read, Command::Read},   {write, Command::Write}, {verifyCommand, Command::Verify},
-        {diff, Command::Diff},   {list, Command::Ports},  {map, Command::Map},
-        {unmap, Command::Unmap},
+        {read, Command::Read},       {write, Command::Write}, {verifyCommand, Command::Verify},
+        {station, Command::Station}, {diff, Command::Diff},   {list, Command::Ports},
+        {map, Command::Map},         {unmap, Command::Unmap},
     };
     for (const auto& [subcommand, command] : commands) {
         if (subcommand->parsed()) request.command = command;

@@ -10,10 +10,13 @@
 #include "FileTexts.h"
 #include "LinkEvents.h"
 #include "LocalTime.h"
+#include "LogFile.h"
 #include "PortDescription.h"
 #include "PortJob.h"
+#include "PortWait.h"
 #include "ProtocolSession.h"
 #include "SerialDevices.h"
+#include "Station.h"
 #include "StopRequest.h"
 #include "TableDiff.h"
 #include "TableFile.h"
@@ -21,6 +24,7 @@
 #include "Targets.h"
 #include "Terminal.h"
 #include "UserPortMap.h"
+#include "WatchPorts.h"
 
 namespace keltrove::cli {
 
@@ -63,8 +67,11 @@ std::uint16_t PortTag(const std::string& port, std::size_t index) {
     return static_cast<std::uint16_t>(number != 0 ? number : 1000 + index);
 }
 
-std::string Where(const JobResult& result) {
-    return PortAndDevice(result.port, result.device);
+// How long --wait waits, in words: "10 s", "0.5 s".
+std::string Seconds(double seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g s", seconds);
+    return text;
 }
 
 // Runs `work` on every port at once, one thread each.
@@ -73,10 +80,27 @@ std::vector<JobResult> RunOnEveryPort(const Request& request, CStopRequest& stop
                                       const std::function<JobResult(CPortJob&)>& work) {
     console.Begin(request.ports, steps, what);
     std::vector<JobResult> results(request.ports.size());
+    // --wait counts from the start, for every port alike.
+    std::vector<OpenWait> waits;
+    if (request.wait) {
+        const auto until =
+            OpenWait::Clock::now() + std::chrono::duration_cast<OpenWait::Clock::duration>(
+                                         std::chrono::duration<double>(*request.wait));
+        for (const std::string& port : request.ports) {
+            waits.push_back(
+                {until,
+                 [&console, &request, port](const std::string& why) {
+                     console.Say(port + ": waiting up to " + Seconds(*request.wait) +
+                                 " for the port to open: " + why);
+                 },
+                 "; it did not open within the " + Seconds(*request.wait) + " of --wait"});
+        }
+    }
     std::vector<std::thread> threads;
     for (std::size_t i = 0; i < request.ports.size(); ++i) {
         threads.emplace_back([&, i] {
-            CPortJob job(request.ports[i], PortTag(request.ports[i], i), stop, &console);
+            CPortJob job(request.ports[i], PortTag(request.ports[i], i), stop, &console,
+                         waits.empty() ? nullptr : &waits[i]);
             results[i] = work(job);
         });
     }
@@ -162,12 +186,11 @@ void SayDifferences(CConsole& console, const JobResult& result) {
 // on standard error and kept as comments, so that a restore does not surprise.
 std::string TableText(const EntryTexts& panel, const JobResult& result, CConsole& console,
                       Json& json) {
-    const std::vector<std::string> notes = DescribeNotRestorable(NotRestorable(panel));
+    std::vector<std::string> notes;
+    std::string text = PanelTableFile(panel, result, notes);
     for (const std::string& note : notes) console.Say(result.port + ": " + note);
     json["notes"] = notes;
-    std::vector<std::string> comments{"read from " + Where(result) + " at " + LocalTimeText()};
-    comments.insert(comments.end(), notes.begin(), notes.end());
-    return FormatTableFile(panel, comments);
+    return text;
 }
 
 // The table in `path`; its problems said (the first few) and put in `json` otherwise.
@@ -316,6 +339,60 @@ int Verify(const Request& request, CStopRequest& stop, CConsole& console, Json& 
     return Worst(results);
 }
 
+// The usage errors of a station's command line that the file system shows.
+std::string StationProblem(const Request& request) {
+    if (std::string wrong = OneDeviceTwice(request.ports); !wrong.empty()) return wrong;
+    if (!request.log.empty() && SameFile(request.log, request.file)) {
+        return "--log " + request.log + " is the table file; give the log another name";
+    }
+    if (request.backup.empty()) return {};
+    if (request.backup.find("{time}") == std::string::npos) {
+        return "--backup must name a file with {time} in it, such as --backup "
+               "'before-{time}.txt', so that each panel's table has a file of its own";
+    }
+    if (std::string wrong = NeedsPortInName(request, request.backup, "--backup"); !wrong.empty()) {
+        return wrong;
+    }
+    // As the first panels' files would be named.
+    std::string sample = request.backup;
+    sample.replace(sample.find("{time}"), 6, CStation::FileTime(std::time(nullptr)));
+    return FilesThatClash("--backup", sample, request.ports, request.file);
+}
+
+int Station(const Request& request, CStopRequest& stop, CConsole& console, Json& json) {
+    json["table"] = request.file;
+    json["log"] = request.log.empty() ? Json(nullptr) : Json(request.log);
+    if (std::string wrong = StationProblem(request); !wrong.empty()) {
+        return UsageError(console, json, wrong);
+    }
+    const std::optional<EntryTexts> table = LoadOrSay(request.file, console, json, true);
+    if (!table) return kExitUsage;
+    std::optional<CLogFile> log;
+    if (!request.log.empty()) {
+        log.emplace(request.log);
+        if (!log->Error().empty()) return UsageError(console, json, log->Error());
+    }
+    CStation station({request.ports, request.file, request.backup, request.count, request.json},
+                     *table, stop, console, log ? &*log : nullptr);
+    const StationTally tally = station.Run();
+    json["served"] = tally.served;
+    json["written"] = tally.written;
+    json["unchanged"] = tally.unchanged;
+    json["failed"] = tally.failed;
+    if (!request.json) {
+        std::printf("%d panel%s served: %d written, %d unchanged, %d failed\n", tally.served,
+                    tally.served == 1 ? "" : "s", tally.written, tally.unchanged, tally.failed);
+    }
+    if (!tally.logError.empty()) {
+        json["error"] = tally.logError;
+        return kExitOutputLost;
+    }
+    if (tally.failed == 0) return kExitSuccess;
+    json["error"] = std::to_string(tally.failed) + " of " + std::to_string(tally.served) +
+                    " panels failed; their lines say why";
+    return kExitDevice;
+}
+
 int Diff(const Request& request, CConsole& console, Json& json) {
     json["files"] = request.files;
     const std::optional<EntryTexts> first = LoadOrSay(request.files[0], console, json, false);
@@ -340,7 +417,11 @@ int Diff(const Request& request, CConsole& console, Json& json) {
     return code;
 }
 
-int Ports(const Request& request, Json& json) {
+int Ports(const Request& request, CStopRequest& stop, CConsole& console, Json& json) {
+    if (request.watch) {
+        json["watch"] = true;
+        return WatchPorts(request.json, stop, console);
+    }
     json["ports"] = Json::array();
     json["devices"] = Json::array();
     for (int number = kFirstComPort; number <= kLastComPort; ++number) {
@@ -401,6 +482,8 @@ const char* CommandName(Command command) {
             return "write";
         case Command::Verify:
             return "verify";
+        case Command::Station:
+            return "station";
         case Command::Diff:
             return "diff";
         case Command::Ports:
@@ -414,12 +497,17 @@ const char* CommandName(Command command) {
 }
 
 // The end of every run: the exit code, raised when output was lost, and with --json the
-// one object, last, so that its "exit" is the code the run ends with.
-int Finish(bool asJson, Json& json, int code) {
+// one object, last, so that its "exit" is the code the run ends with; on one line where
+// the run printed JSON Lines before it.
+int Finish(bool asJson, Json& json, int code, bool oneLine = false) {
     if (OutputLost()) code = std::max<int>(code, kExitOutputLost);
     if (!json.contains("error")) json["error"] = nullptr;
     json["exit"] = code;
-    if (asJson) PrintJson(json);
+    if (asJson && oneLine) {
+        std::printf("%s\n", json.dump(-1, ' ', false, Json::error_handler_t::replace).c_str());
+    } else if (asJson) {
+        PrintJson(json);
+    }
     if (OutputLost()) code = std::max<int>(code, kExitOutputLost);
     return code;
 }
@@ -453,10 +541,13 @@ int Run(const Request& request, CStopRequest& stop) {
         case Command::Verify:
             code = Verify(request, stop, console, json);
             break;
+        case Command::Station:
+            // Ctrl+C is how a station usually ends: the panels' results make the code.
+            return Finish(request.json, json, Station(request, stop, console, json), true);
         case Command::Diff:
             return Finish(request.json, json, Diff(request, console, json));
         case Command::Ports:
-            return Finish(request.json, json, Ports(request, json));
+            return Finish(request.json, json, Ports(request, stop, console, json), request.watch);
         case Command::Map:
         case Command::Unmap:
             return Finish(request.json, json, Map(request, console, json));

@@ -11,8 +11,8 @@ enum ExitCode : int {
     kExitDifferent = 1,   // verify, write, diff: differences found
     kExitUsage = 2,       // a usage error, a bad table file, or a file that cannot be saved
     kExitCannotOpen = 3,  // a port cannot be opened
-    kExitDevice = 4,      // no answer, an incomplete answer, or the line lost
-    kExitOutputLost = 5,  // standard output or error could not take what was written
+    kExitDevice = 4,      // no answer, an incomplete answer, or the line lost; a station's panel
+    kExitOutputLost = 5,  // standard output or error, or the station's log, could not take it
     kExitStopped = 130,   // stopped by Ctrl+C or a signal before the job was done
 };
 
@@ -28,10 +28,10 @@ inline constexpr ExitCodeMeaning kExitCodeMeanings[] = {
     {kExitCannotOpen, "a port cannot be opened"},
     {kExitDevice,
      "the device failed: no answer, an incomplete answer, the line lost, or no\n"
-     "       read-back that confirms a write"},
+     "       read-back that confirms a write; for the station, a panel failed"},
     {kExitOutputLost,
-     "the results could not be written: standard output or error was closed (the\n"
-     "       job itself ran to its end)"},
+     "the results could not be written: standard output or error was closed, or\n"
+     "       the station's log could not be written (the job itself ran to its end)"},
     {kExitStopped,
      "stopped by Ctrl+C or a signal; the ports are closed, and a write cut short\n"
      "       says after which entry it stopped"},

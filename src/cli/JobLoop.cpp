@@ -18,19 +18,23 @@ CJobLoop::~CJobLoop() {
     m_StopHandle.reset();
 }
 
-CJobLoop::End CJobLoop::Run(CProtocolSession& session, const std::function<bool()>& done) {
+CJobLoop::End CJobLoop::Run(CProtocolSession& session, const std::function<bool()>& done,
+                            std::optional<Clock::time_point> until) {
     for (;;) {
         if (done()) return End::Done;
+        if (until && Clock::now() >= *until) return End::TimedOut;
         bool notified = false;
         bool lost = false;
         {
             std::unique_lock lock(m_Mutex);
+            std::optional<Clock::time_point> wake = NextTick();
+            if (until && (!wake || *until < *wake)) wake = until;
             const auto ready = [&] {
                 return m_bNotified || m_bWoken || !m_strLost.empty() ||
-                       (NextTick() && Clock::now() >= *NextTick());
+                       (wake && Clock::now() >= *wake);
             };
-            if (const auto tick = NextTick()) {
-                m_Changed.wait_until(lock, *tick, ready);
+            if (wake) {
+                m_Changed.wait_until(lock, *wake, ready);
             } else {
                 m_Changed.wait(lock, ready);
             }

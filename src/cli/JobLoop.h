@@ -32,13 +32,17 @@ class CStopRequest;
 
 class CJobLoop final : public ILinkEvents, public ITickTimers, public IPause {
 public:
-    enum class End { Done, Lost, Stopped };
+    enum class End { Done, Lost, Stopped, TimedOut };
 
     explicit CJobLoop(CStopRequest& stop);
     ~CJobLoop() override;
 
-    // Hands events to `session` until `done` holds, the line is lost, or a stop is asked.
-    End Run(CProtocolSession& session, const std::function<bool()>& done);
+    using Clock = std::chrono::steady_clock;
+
+    // Hands events to `session` until `done` holds, the line is lost, a stop is asked, or
+    // `until` (when given) has come.
+    End Run(CProtocolSession& session, const std::function<bool()>& done,
+            std::optional<Clock::time_point> until = std::nullopt);
 
     // Why the line was lost; empty while it is not.
     std::string LostReason() const;
@@ -55,8 +59,6 @@ public:
     void Pause(std::chrono::milliseconds duration) override;
 
 private:
-    using Clock = std::chrono::steady_clock;
-
     void Wake();
     std::optional<Clock::time_point> NextTick() const;
 

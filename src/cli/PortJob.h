@@ -22,12 +22,14 @@
 namespace keltrove::cli {
 
 class CStopRequest;
+struct OpenWait;
 
 struct JobResult {
     std::string port;    // as given: COM1, or a device path
     std::string device;  // the device itself, once known
     int code = kExitSuccess;
     std::string error;                // empty on success
+    std::string reason;               // the error without the port: what failed, what to do
     std::optional<EntryTexts> panel;  // the panel's table, from the last whole read
     std::vector<EntryDifference> differences;
     std::string backup;         // write --backup: the file saved
@@ -58,8 +60,10 @@ public:
 
 class CPortJob {
 public:
-    // `portTag` comes back with the watcher's reports; `watch` may be null.
-    CPortJob(std::string port, std::uint16_t portTag, CStopRequest& stop, IJobWatch* watch);
+    // `portTag` comes back with the watcher's reports; `watch` may be null; `wait`, when not
+    // null, says how long to wait for a port that does not open (--wait).
+    CPortJob(std::string port, std::uint16_t portTag, CStopRequest& stop, IJobWatch* watch,
+             const OpenWait* wait = nullptr);
 
     JobResult Read();
     JobResult Write(const EntryTexts& table, const WriteSteps& steps);
@@ -70,6 +74,12 @@ private:
     std::uint16_t m_wPortTag;
     CStopRequest& m_Stop;
     IJobWatch* m_pWatch;
+    const OpenWait* m_pWait;
 };
+
+// The panel's table as a file, as a read and a backup save it: a note of where and when it
+// was read, and the values a write cannot put back as they stand, which `notes` gets too.
+std::string PanelTableFile(const EntryTexts& panel, const JobResult& result,
+                           std::vector<std::string>& notes);
 
 }  // namespace keltrove::cli

@@ -19,6 +19,7 @@
 #include "DeviceTable.h"
 #include "Frame.h"
 #include "ProgramRun.h"
+#include "Sha256.h"
 #include "SimulatorProcess.h"
 #include "TableFile.h"
 
@@ -53,36 +54,13 @@ bool Readable(int fd) {
     return ::poll(&pfd, 1, kGuardMs) > 0;
 }
 
-// keltrove-cli with its standard error on a pipe that the test reads as it comes, and may
-// close early, as `| head` does; standard output goes to `out`.
-class CPipedCli {
+// The lines of a pipe as they come, each within the guard.
+class CLineReader {
 public:
-    CPipedCli(std::vector<std::string> args, const fs::path& out) {
-        int fds[2];
-        EXPECT_EQ(::pipe2(fds, O_CLOEXEC), 0);
-        m_Err = fds[0];
-        args.insert(args.begin(), KELTROVE_CLI_BINARY);
-        std::vector<char*> argv;
-        for (std::string& arg : args) argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
-        posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
-        EXPECT_EQ(::posix_spawn(&m_Pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(fds[1]);
-    }
-    ~CPipedCli() {
-        if (m_Pid > 0) Wait();
-        CloseErr();
-    }
+    explicit CLineReader(int fd) : m_Fd(fd) {}
+    ~CLineReader() { Close(); }
 
-    pid_t Pid() const { return m_Pid; }
-
-    // The next line of standard error, or "" at its end.
+    // The next line, or "" at the end.
     std::string Line() {
         for (;;) {
             if (const auto end = m_strBuffered.find('\n'); end != std::string::npos) {
@@ -91,19 +69,78 @@ public:
                 return line;
             }
             char chunk[512];
-            const ssize_t got = Readable(m_Err) ? ::read(m_Err, chunk, sizeof chunk) : -1;
+            const ssize_t got =
+                m_Fd >= 0 && Readable(m_Fd) ? ::read(m_Fd, chunk, sizeof chunk) : -1;
             if (got <= 0) return std::exchange(m_strBuffered, {});
             m_strBuffered.append(chunk, static_cast<std::size_t>(got));
         }
     }
+    // The next line that holds `text` (the lines before it passed over), or "".
+    std::string LineWith(const std::string& text) {
+        for (std::string line = Line();; line = Line()) {
+            if (line.empty() || line.find(text) != std::string::npos) return line;
+        }
+    }
+    void Close() {
+        if (m_Fd >= 0) ::close(std::exchange(m_Fd, -1));
+    }
+    bool IsOpen() const { return m_Fd >= 0; }
 
-    void CloseErr() {
-        if (m_Err >= 0) ::close(std::exchange(m_Err, -1));
+private:
+    int m_Fd;
+    std::string m_strBuffered;
+};
+
+// keltrove-cli with its standard error on a pipe that the test reads as it comes, and may
+// close early, as `| head` does; standard output goes to `out`, or when none is given to a
+// pipe of its own.
+class CPipedCli {
+public:
+    CPipedCli(std::vector<std::string> args, const fs::path& out = {}) {
+        int err[2];
+        int piped[2] = {-1, -1};
+        EXPECT_EQ(::pipe2(err, O_CLOEXEC), 0);
+        if (out.empty()) {
+            EXPECT_EQ(::pipe2(piped, O_CLOEXEC), 0);
+        }
+        m_Err = std::make_unique<CLineReader>(err[0]);
+        m_Out = std::make_unique<CLineReader>(piped[0]);
+        args.insert(args.begin(), KELTROVE_CLI_BINARY);
+        std::vector<char*> argv;
+        for (std::string& arg : args) argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        if (out.empty()) {
+            posix_spawn_file_actions_adddup2(&actions, piped[1], 1);
+        } else {
+            posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                             0600);
+        }
+        posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+        EXPECT_EQ(::posix_spawn(&m_Pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(err[1]);
+        if (piped[1] >= 0) ::close(piped[1]);
+    }
+    ~CPipedCli() {
+        if (m_Pid > 0) Wait();
     }
 
-    // What standard error still brings, then the exit code.
+    pid_t Pid() const { return m_Pid; }
+
+    // The next line of standard error, or "" at its end; the next that holds `text`.
+    std::string Line() { return m_Err->Line(); }
+    std::string LineWith(const std::string& text) { return m_Err->LineWith(text); }
+    // The next line of standard output, when it is piped.
+    std::string OutLine() { return m_Out->Line(); }
+
+    void CloseErr() { m_Err->Close(); }
+
+    // What standard error still brings, then the exit code (-1 when a signal ended it).
     int Wait(std::string* rest = nullptr) {
-        for (std::string line; m_Err >= 0 && !(line = Line()).empty();) {
+        for (std::string line; m_Err->IsOpen() && !(line = Line()).empty();) {
             if (rest != nullptr) *rest += line + "\n";
         }
         int status = 0;
@@ -113,8 +150,8 @@ public:
 
 private:
     pid_t m_Pid = -1;
-    int m_Err = -1;
-    std::string m_strBuffered;
+    std::unique_ptr<CLineReader> m_Err;
+    std::unique_ptr<CLineReader> m_Out;
 };
 
 class CliTest : public ::testing::Test {
@@ -403,6 +440,140 @@ TEST_F(CliTest, MapWritesALastingMapThatReadsUse) {
     EXPECT_THAT(device.Log(), HasSubstr("read request"));
     EXPECT_EQ(Cli({"unmap", "COM4"}).code, 0);
     EXPECT_FALSE(fs::exists(fs::symlink_status(m_Dir / "config/keltrove/ports/COM4")));
+}
+
+// COM2 to COM4 in these: no /dev/ttyS1 to ttyS3 stands behind them, so a port that is not
+// in the tests' map is missing, never a real one.
+
+// --wait: a port that comes while the command waits is used; one that does not is exit 3.
+TEST_F(CliTest, WaitTakesAPortThatComesAndGivesUpOnOneThatDoesNot) {
+    {
+        CPipedCli cli({"read", "-p", "COM3", "--wait", "10"}, m_Dir / "out");
+        EXPECT_THAT(cli.Line(), HasSubstr("COM3: waiting up to 10 s for the port to open"));
+        Device("COM3");
+        EXPECT_EQ(cli.Wait(), 0);
+        EXPECT_TRUE(ParseTableFile(ReadFile(m_Dir / "out")).table);
+    }
+    const Outcome run =
+        Cli({"verify", "-p", "COM4", "--wait", "0.3", File("table.txt", DefaultTableFile())});
+    EXPECT_EQ(run.code, 3) << run.err;
+    EXPECT_THAT(run.err, HasSubstr("it did not open within the 0.3 s of --wait"));
+}
+
+TEST_F(CliTest, PortsWatchSaysWhatAppearsAndGoes) {
+    CPipedCli cli({"--json", "ports", "--watch"});
+    EXPECT_THAT(cli.Line(), HasSubstr("watching for serial devices"));
+    Device("COM2");
+    const std::string device = fs::read_symlink(m_Dir / "ports/COM2").string();
+    auto line = nlohmann::json::parse(cli.OutLine(), nullptr, false);
+    EXPECT_EQ(line["event"], "appeared") << line;
+    EXPECT_EQ(line["device"], device);
+    EXPECT_EQ(line["com"], nlohmann::json::array({"COM2"}));
+    EXPECT_EQ(m_Devices.back()->Stop(), 0);  // the simulator takes COM2 away
+    m_Devices.clear();
+    line = nlohmann::json::parse(cli.OutLine(), nullptr, false);
+    EXPECT_EQ(line["event"], "gone") << line;
+    EXPECT_EQ(line["device"], device);
+    ::kill(cli.Pid(), SIGINT);
+    line = nlohmann::json::parse(cli.OutLine(), nullptr, false);
+    EXPECT_EQ(line["exit"], 0) << line;
+    EXPECT_EQ(cli.Wait(), 0);
+}
+
+TEST(Sha256, KnownDigests) {
+    EXPECT_EQ(cli::Sha256Hex(""),
+              "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    EXPECT_EQ(cli::Sha256Hex("abc"),
+              "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    // 56 bytes: the length no longer fits in the block, which takes a second one.
+    EXPECT_EQ(cli::Sha256Hex("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
+              "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
+    EXPECT_EQ(cli::Sha256Hex(std::string(1000000, 'a')),
+              "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+}
+
+// Three panels in turn behind one port: written, unchanged (nothing written to it), written;
+// the log holds a whole line for each, also after the station is killed between panels.
+TEST_F(CliTest, StationServesPanelsInTurnAndKeepsItsLog) {
+    const std::string fifo = (m_Dir / "bench").string();
+    std::string zeros;
+    for (int entry = 1; entry <= kEntryCount; ++entry) zeros += std::to_string(entry) + " 0\n";
+    std::string text = DefaultTableFile();
+    text.replace(text.find("\n5 0105\n"), 8, "\n5 77\n");
+    const std::string table = File("table.txt", text);
+    CSimulatorProcess& device =
+        Device("COM2", {"--control", fifo, "--table", File("zeros.txt", zeros)});
+    const std::string log = (m_Dir / "station.jsonl").string();
+    CPipedCli cli({"--json", "station", "-p", "COM2", table, "--log", log});
+    const auto next = [&](const std::string& panel) {  // the panel served goes, another comes
+        EXPECT_THAT(cli.LineWith("COM2: waiting for the panel to be disconnected"), Not(""));
+        std::ofstream(fifo) << "disconnect\n";
+        EXPECT_THAT(cli.LineWith("COM2: waiting for a panel"), Not(""));
+        std::ofstream(fifo) << "connect " << panel << "\n";
+    };
+    std::vector<nlohmann::json> lines;
+    for (const std::string panel : {"", table.c_str(), "default"}) {
+        if (!panel.empty()) next(panel);
+        lines.push_back(nlohmann::json::parse(cli.OutLine(), nullptr, false));
+    }
+    ::kill(cli.Pid(), SIGKILL);
+    EXPECT_EQ(cli.Wait(), -1);
+    fs::remove_all(m_Dir / "locks");  // a killed program leaves its lock, as it must
+    fs::create_directory(m_Dir / "locks");
+
+    std::istringstream logged(ReadFile(log));
+    std::size_t count = 0;
+    for (std::string line; std::getline(logged, line); ++count) {
+        ASSERT_LT(count, lines.size()) << line;
+        EXPECT_EQ(nlohmann::json::parse(line, nullptr, false), lines[count]);
+    }
+    EXPECT_EQ(count, 3U);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_EQ(lines[i]["result"], i == 1 ? "unchanged" : "written") << lines[i];
+        EXPECT_EQ(lines[i]["panel"], i + 1);
+        EXPECT_EQ(lines[i]["port"], "COM2");
+    }
+    EXPECT_EQ(lines[0]["sha256_after"], lines[1]["sha256_before"]);
+    EXPECT_EQ(lines[2]["sha256_before"], cli::Sha256Hex(DefaultTableFile()));
+    const std::string frames = device.Log();
+    const std::size_t from = frames.find("panel 2 connected");
+    const std::string second = frames.substr(from, frames.find("panel 3 connected") - from);
+    EXPECT_THAT(second, Not(HasSubstr("write begin")));
+    EXPECT_THAT(second, HasSubstr("panel 2 disconnected (writes stored: 0)"));
+}
+
+// A panel that does not take the table fails, and the station ends with exit 4; two ports
+// are served side by side, and --count ends the station.
+TEST_F(CliTest, StationFailsAPanelThatDoesNotConfirmBesideOneThatDoes) {
+    Device("COM3", {"--ignore-writes"});
+    Device("COM4");
+    std::string text = DefaultTableFile();
+    text.replace(text.find("\n5 0105\n"), 8, "\n5 77\n");
+    const Outcome run =
+        Cli({"station", "-p", "COM3", "-p", "COM4", File("table.txt", text), "--count", "2"});
+    EXPECT_EQ(run.code, 4) << run.err;
+    EXPECT_THAT(run.out, HasSubstr("COM3  failed: the table was sent, but the read-back differs "
+                                   "from " +
+                                   (m_Dir / "table.txt").string() +
+                                   " in 1 of 32 entries (entry 5: the panel holds \"0105\""));
+    EXPECT_THAT(run.out, HasSubstr("COM4  written and confirmed"));
+    EXPECT_THAT(run.out, HasSubstr("2 panels served: 1 written, 0 unchanged, 1 failed\n"));
+}
+
+// Ctrl+C during a write ends it at a frame boundary, and the summary follows.
+TEST_F(CliTest, StationStopsAtAFrameOnCtrlC) {
+    CSimulatorProcess& device = Device("COM2");
+    std::string text = DefaultTableFile();
+    text.replace(text.find("\n5 0105\n"), 8, "\n5 77\n");
+    CPipedCli cli({"--trace", "station", "-p", "COM2", File("table.txt", text)});
+    EXPECT_THAT(cli.LineWith("COM2 tx 01 30 05 30 30 37 37 03"), Not(""));
+    ::kill(cli.Pid(), SIGINT);
+    EXPECT_THAT(cli.OutLine(),
+                ContainsRegex("COM2  failed: stopped after entry [0-9]+ of 32: the panel may hold "
+                              "part of the table; write it again  \\(1 served\\)"));
+    EXPECT_EQ(cli.OutLine(), "1 panel served: 0 written, 0 unchanged, 1 failed");
+    EXPECT_EQ(cli.Wait(), 4);
+    EXPECT_THAT(device.Log(), Not(HasSubstr("write end")));
 }
 
 }  // namespace

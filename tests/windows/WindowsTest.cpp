@@ -6,6 +6,9 @@
 // machine port has, and the Windows side refuses any port that does not report it.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -51,6 +54,27 @@ std::string WindowsPath(const fs::path& path) {
 
 std::string DefaultTableFile() {
     return FormatTableFile(device::DefaultTableTexts());
+}
+
+// Waits, on inotify's word rather than by polling, until the file `path` holds `text`;
+// false when the guard runs out first.
+bool WaitForText(const fs::path& path, const std::string& text) {
+    const int notify = ::inotify_init1(IN_CLOEXEC);
+    ::inotify_add_watch(notify, path.parent_path().c_str(), IN_MODIFY | IN_CREATE);
+    const auto guard = std::chrono::steady_clock::now() + std::chrono::milliseconds(kGuardMs);
+    bool found = false;
+    while (!found && std::chrono::steady_clock::now() < guard) {
+        std::ostringstream held;
+        held << std::ifstream(path).rdbuf();
+        found = held.str().find(text) != std::string::npos;
+        pollfd changed{notify, POLLIN, 0};
+        if (!found && ::poll(&changed, 1, kGuardMs) > 0) {
+            char events[4096];
+            [[maybe_unused]] const ssize_t taken = ::read(notify, events, sizeof events);
+        }
+    }
+    ::close(notify);
+    return found;
 }
 
 class UnderWine : public ::testing::Test {
@@ -197,6 +221,45 @@ TEST_F(UnderWine, CliTakesUnicodeNamesHighComNumbersAndSaysWhatAUtf16TableIs) {
     fs::remove(com12);
     EXPECT_EQ(run.code, 0) << run.err;
     EXPECT_THAT(run.out, HasSubstr("\n32 0132\n"));
+}
+
+// --wait finds a port that comes while it waits; the station serves a panel.
+TEST_F(UnderWine, CliWaitsForAPortAndTheStationServesAPanel) {
+    {
+        // The simulator plugs in elsewhere, and the test links COM5 to its line once the
+        // command waits: the port is the simulator by construction, and the guard's own open
+        // cannot meet the command's.
+        for (const char* sub : {"elsewhere", "cli"}) fs::create_directory(m_Dir / sub);
+        fs::permissions(m_Dir / "elsewhere", fs::perms::owner_all);
+        CSimulatorProcess device({"--port-dir", (m_Dir / "elsewhere").string(), "--as", kPort,
+                                  "--baud", kGuardBaud},
+                                 (m_Dir / "elsewhere.log").string());
+        const std::string pty = device.WaitPlugged();
+        ASSERT_FALSE(pty.empty());
+        CProgramRun cli(Wine("src/cli/keltrove-cli.exe", {"read", "-p", kPort, "--wait", "20"}),
+                        (m_Dir / "cli").string());
+        ASSERT_TRUE(WaitForText(m_Dir / "cli/err", "waiting up to 20 s for the port to open"));
+        fs::create_symlink(pty, m_Ports / kPort);
+        const Outcome run = cli.Finish();
+        fs::remove(m_Ports / kPort);
+        EXPECT_EQ(run.code, 0) << run.err;
+        EXPECT_THAT(run.out, HasSubstr("\n32 0132\n"));
+        EXPECT_EQ(device.Stop(), 0);
+    }
+    Device();
+    std::string text = DefaultTableFile();
+    text.replace(text.find("\n5 0105\n"), 8, "\n5 77\n");
+    const fs::path table = m_Dir / "table.txt";
+    std::ofstream(table) << text;
+    const Outcome run = Cli({"--json", "station", "-p", kPort, WindowsPath(table), "--count", "1",
+                             "--log", WindowsPath(m_Dir / "log.jsonl")});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_THAT(run.out, HasSubstr("\"result\":\"written\""));
+    EXPECT_THAT(run.out, HasSubstr("\"served\":1,\"written\":1,"));
+    EXPECT_THAT(m_pDevice->Log(), HasSubstr("write end: 32 entries stored"));
+    std::ostringstream log;
+    log << std::ifstream(m_Dir / "log.jsonl").rdbuf();
+    EXPECT_THAT(log.str(), HasSubstr("\"port\":\"COM5\""));
 }
 
 TEST_F(UnderWine, CliHangUpMidReadEndsWithoutSpinning) {
