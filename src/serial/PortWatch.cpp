@@ -9,7 +9,7 @@
 
 namespace keltrove {
 
-CPortWatch::CPortWatch() = default;
+CPortWatch::CPortWatch(std::chrono::milliseconds pollPeriod) : m_PollPeriod(pollPeriod) {}
 
 CPortWatch::~CPortWatch() {
     Stop();
@@ -25,7 +25,7 @@ std::string CPortWatch::StartForEveryPort(Callback onChange, Method method) {
 
 std::string CPortWatch::Begin(std::string port, Callback onChange, Method method) {
     if (m_Thread.joinable()) Stop();
-    auto sensor = std::make_unique<CPortSensor>(std::move(port), method == Method::Poll);
+    auto sensor = std::make_unique<CPortSensor>(std::move(port), method == Method::Poll, m_PollPeriod);
     if (std::string failed = sensor->Open(); !failed.empty()) return failed;
     m_pSensor = std::move(sensor);
     m_OnChange = std::move(onChange);

@@ -56,7 +56,8 @@ public:
 
     static constexpr std::chrono::milliseconds kPollPeriod{1000};
 
-    CPortWatch();
+    // `pollPeriod`: how often a poll looks; shorter only in tests.
+    explicit CPortWatch(std::chrono::milliseconds pollPeriod = kPollPeriod);
     CPortWatch(const CPortWatch&) = delete;
     CPortWatch& operator=(const CPortWatch&) = delete;
     ~CPortWatch();  // Stop
@@ -83,6 +84,7 @@ private:
     std::string Begin(std::string port, Callback onChange, Method method);
     void Run();
 
+    const std::chrono::milliseconds m_PollPeriod;
     std::unique_ptr<CPortSensor> m_pSensor;  // from Start to Stop
     Callback m_OnChange;                     // the watch's thread reads it while it runs
     std::thread m_Thread;

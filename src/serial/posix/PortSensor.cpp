@@ -92,8 +92,8 @@ std::string StatusText(const std::string& path) {
 
 }  // namespace
 
-CPortSensor::CPortSensor(std::string port, bool poll)
-    : m_strPort(std::move(port)), m_bPollOnly(poll) {}
+CPortSensor::CPortSensor(std::string port, bool poll, std::chrono::milliseconds period)
+    : m_strPort(std::move(port)), m_bPollOnly(poll), m_PollPeriod(period) {}
 
 CPortSensor::Interests CPortSensor::WhatToWatch(const std::string& port) {
     Interests interests;
@@ -119,7 +119,7 @@ std::string CPortSensor::Open() {
     }
     if (!m_bPollOnly) m_Inotify.Reset(::inotify_init1(IN_CLOEXEC | IN_NONBLOCK));
     m_bPolling.store(!m_Inotify.IsValid(), std::memory_order_relaxed);
-    m_NextPoll = Clock::now() + CPortWatch::kPollPeriod;
+    m_NextPoll = Clock::now() + m_PollPeriod;
     Rewatch();
     return {};
 }
@@ -147,7 +147,7 @@ bool CPortSensor::Next() {
         if (fds[0].revents != 0) return false;
         bool changed = (fds[1].revents & POLLIN) != 0 && TakeEvents();
         if (Polls() && Clock::now() >= m_NextPoll) {
-            m_NextPoll = Clock::now() + CPortWatch::kPollPeriod;
+            m_NextPoll = Clock::now() + m_PollPeriod;
             m_Interests = WhatToWatch(m_strPort);  // a link may lead elsewhere now
             changed = Snapshot() != m_strSnapshot || changed;
         }
@@ -208,7 +208,7 @@ void CPortSensor::Rewatch() {
             // Not readable, out of watches, or gone meanwhile: the poll sees it.
             if (!Polls()) {
                 m_bPolling.store(true, std::memory_order_relaxed);
-                m_NextPoll = Clock::now() + CPortWatch::kPollPeriod;
+                m_NextPoll = Clock::now() + m_PollPeriod;
                 m_strSnapshot = Snapshot();
             }
             continue;

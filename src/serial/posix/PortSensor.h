@@ -26,8 +26,9 @@ namespace keltrove {
 
 class CPortSensor {
 public:
-    // `port` empty: every serial device and every COMn. `poll`: never use inotify.
-    CPortSensor(std::string port, bool poll);
+    // `port` empty: every serial device and every COMn. `poll`: never use inotify;
+    // `period`: how often the poll looks.
+    CPortSensor(std::string port, bool poll, std::chrono::milliseconds period);
 
     std::string Open();
 
@@ -63,6 +64,7 @@ private:
 
     const std::string m_strPort;
     const bool m_bPollOnly;
+    const std::chrono::milliseconds m_PollPeriod;
     std::atomic<bool> m_bPolling{false};
     UniqueFd m_Wake;     // an eventfd: readable once Wake was called
     UniqueFd m_Inotify;  // invalid when polling only

@@ -1,11 +1,11 @@
 #include "PortSensor.h"
 
-#include "PortWatch.h"
 #include "SystemError.h"
 
 namespace keltrove {
 
-CPortSensor::CPortSensor(std::string /*port*/, bool /*poll*/) {}
+CPortSensor::CPortSensor(std::string /*port*/, bool /*poll*/, std::chrono::milliseconds period)
+    : m_PollPeriod(period) {}
 
 std::string CPortSensor::Open() {
     m_Wake.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
@@ -16,7 +16,7 @@ std::string CPortSensor::Open() {
 }
 
 bool CPortSensor::Next() {
-    const auto period = static_cast<DWORD>(CPortWatch::kPollPeriod.count());
+    const auto period = static_cast<DWORD>(m_PollPeriod.count());
     // A failed wait is taken as a wake-up: it would fail again at once, and spin.
     return ::WaitForSingleObject(m_Wake.Get(), period) == WAIT_TIMEOUT;
 }

@@ -10,6 +10,7 @@
 // any thread. Open returns why it cannot wait at all (no event); nothing throws.
 #pragma once
 
+#include <chrono>
 #include <string>
 
 #include "UniqueHandle.h"
@@ -19,7 +20,7 @@ namespace keltrove {
 class CPortSensor {
 public:
     // `port` empty: every port; either way, and with or without `poll`, the same poll.
-    CPortSensor(std::string port, bool poll);
+    CPortSensor(std::string port, bool poll, std::chrono::milliseconds period);
 
     std::string Open();
 
@@ -32,6 +33,7 @@ public:
     bool Polls() const { return true; }
 
 private:
+    const std::chrono::milliseconds m_PollPeriod;
     UniqueHandle m_Wake;  // a manual-reset event, set by Wake
 };
 
