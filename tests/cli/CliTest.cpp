@@ -302,8 +302,9 @@ TEST_F(CliTest, ABackupKeepsWhatAWriteCannotPutBack) {
 }
 
 // Each failure, said on standard error and, with --json, as one object with its exit code.
+// The panel echoes each entry frame and never answers a read: the echoes confirm no write.
 TEST_F(CliTest, EachFailureHasItsExitCodeAndSaysWhy) {
-    CSimulatorProcess& device = Device("COM1", {"--silent"});
+    CSimulatorProcess& device = Device("COM1", {"--silent", "--echo-writes"});
     const std::string saved = File("saved.txt", "# an earlier backup\n");
     fs::create_symlink(m_Dir / "gone", m_Dir / "ports/COM7");
     std::string lines;
