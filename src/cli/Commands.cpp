@@ -129,7 +129,7 @@ Json EntriesJson(const EntryTexts& table) {
     Json entries = Json::array();
     for (int entry = 1; entry <= kEntryCount; ++entry) {
         entries.push_back({{"entry", entry},
-                           {"value", DisplayValue(table[static_cast<std::size_t>(entry - 1)])}});
+                           {"value", DisplayValue(table[EntryIndex(entry)])}});
     }
     return entries;
 }
@@ -401,8 +401,8 @@ int Diff(const Request& request, CConsole& console, Json& json) {
     // By what each puts in a panel: "12" and "0012" store the same bytes.
     Json differences = Json::array();
     for (int entry = 1; entry <= kEntryCount; ++entry) {
-        const std::string& one = (*first)[static_cast<std::size_t>(entry - 1)];
-        const std::string& other = (*second)[static_cast<std::size_t>(entry - 1)];
+        const std::string& one = (*first)[EntryIndex(entry)];
+        const std::string& other = (*second)[EntryIndex(entry)];
         if (StoredValue(one) == StoredValue(other)) continue;
         differences.push_back(
             {{"entry", entry}, {"first", DisplayValue(one)}, {"second", DisplayValue(other)}});
