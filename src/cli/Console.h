@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "PortJob.h"
+#include "JobResult.h"
 
 namespace keltrove::cli {
 

@@ -14,7 +14,7 @@
 #include <utility>
 
 #include "JobLoop.h"
-#include "PortJob.h"
+#include "JobResult.h"
 #include "ProtocolSession.h"
 #include "SerialLink.h"
 

@@ -13,6 +13,7 @@
 #include "FileTexts.h"
 #include "LocalTime.h"
 #include "LogFile.h"
+#include "PortJob.h"
 #include "PortWait.h"
 #include "SerialDevices.h"
 #include "Sha256.h"
