@@ -6,9 +6,10 @@
 //   1. read: from the click on Read to "Reading is completed" drawn, with the device's
 //      answer paced at 9600 baud, against the line time of the request and the 32 reports
 //      (264 bytes, 10 bits each: 275 ms); for comparison also with --burst;
-//   2. write: the click on Write to "Writing is Completed" drawn, with the real pauses,
-//      against its floor: 3.4 s of pauses plus the line time of its 34 frames (272 bytes:
-//      283 ms);
+//   2. write: the click on Write to "Writing is Completed" drawn, with the real pauses and
+//      the read-back that confirms it, against its floor: 3.4 s of pauses and the 0.2 s
+//      quiet pause, plus the line time of its 34 frames (272 bytes: 283 ms) and of the
+//      read-back (275 ms);
 //   3. reports lost out of 32 per read with the device in --burst mode (must be 0).
 // Usage: bench_e2e [paced reads] [writes] [burst reads]     (defaults 20, 3, 200)
 #include <QApplication>
@@ -30,6 +31,7 @@
 #include "DeviceTable.h"
 #include "DialogHarness.h"
 #include "DialogTemplate.h"
+#include "ProtocolSession.h"
 #include "SimulatorProcess.h"
 #include "StatusLine.h"
 #include "StatusWatch.h"
@@ -46,8 +48,11 @@ constexpr double kBaud = keltrove::kLineBaud;
 constexpr double kBitsPerByte = 10;
 constexpr int kReadBytes = 8 + kEntryCount * 8;     // request and 32 reports
 constexpr int kWriteBytes = (kEntryCount + 2) * 8;  // begin, 32 entries, end
-// 100 ms after write begin and after each entry, and 100 ms more before write end.
-constexpr double kWritePauses = (kEntryCount + 2) * 0.1;
+// 100 ms after write begin and after each entry, and 100 ms more before write end; then the
+// quiet pause before the read-back.
+constexpr double kWritePauses =
+    (kEntryCount + 2) * 0.1 +
+    std::chrono::duration<double>(keltrove::CProtocolSession::kQuietPause).count();
 
 double LineTime(int bytes) {
     return bytes * kBitsPerByte / kBaud;
@@ -191,7 +196,8 @@ int main(int argc, char** argv) {
                 "max ms", "floor ms", "ratio");
     PrintRow("read, paced: click to completed", paced, LineTime(kReadBytes));
     PrintRow("read, burst: click to completed", burst, 0);
-    PrintRow("write, real pauses: whole write", write, kWritePauses + LineTime(kWriteBytes));
+    PrintRow("write, real pauses: whole write", write,
+             kWritePauses + LineTime(kWriteBytes) + LineTime(kReadBytes));  // and its read-back
     std::printf("burst reads: %ld of %ld reports lost (%d reads x %d)\n", lost,
                 static_cast<long>(burstReads) * kEntryCount, burstReads, kEntryCount);
     std::printf("message boxes: %zu paced/write, %zu burst\n", pacedBoxes, burstBoxes);
