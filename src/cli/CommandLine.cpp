@@ -23,7 +23,8 @@ the same time, with the same frames and pacing as the Keltrove window.)";
 
 // What a port name stands for differs by platform; most of the rest of the help does not.
 #ifdef _WIN32
-constexpr const char* kPortOption = "a port: COM1 to COM256, or \\\\.\\COMn";
+constexpr const char* kPortOption =
+    "a port: COM1 to COM256, \\\\.\\COMn, rfc2217://HOST:PORT or tcp://HOST:PORT";
 constexpr const char* kPorts = R"help(
 PORT is one of the computer's own ports, COM1 to COM256 (in any case), or \\.\COMn; CON,
 NUL, AUX, PRN, LPT1, drives and files are not serial ports and are refused (exit 2).
@@ -32,6 +33,12 @@ too. The Keltrove window offers COM1 to COM8: to use an adapter there, give it a
 1 to 8 in Device Manager (the port's Properties, Port Settings, Advanced). Give files as
 C:\... paths (one that starts with / reads as an option); their names may hold any
 characters, such as C:\Users\Jürgen\Documents\panel.txt.
+
+PORT may also be a port of a serial device server (ser2net, a terminal server) on the
+network: rfc2217://HOST:PORT speaks RFC 2217 and sets the server's line to 9600 baud, 8N1;
+tcp://HOST:PORT sends the bytes as they are, to a server port whose line is set up already.
+Connecting gives up after 3 s. Neither protocol is encrypted or authenticated: keep such
+servers on a closed network, or reach them through an SSH tunnel.
 
 Examples:
   keltrove-cli read -p COM3 -o C:\Backup\panel.txt
@@ -43,12 +50,20 @@ constexpr const char* kPipeExample = "";
 constexpr const char* kLooksAgain = "It tries the port again once a second.";
 constexpr const char* kWatched = "the ports Windows lists, looked at once a second";
 #else
-constexpr const char* kPortOption = "a port: COM1 to COM8, or a device path";
+constexpr const char* kPortOption =
+    "a port: COM1 to COM8, a device path, rfc2217://HOST:PORT or tcp://HOST:PORT";
 constexpr const char* kPorts = R"(
 PORT is COM1 to COM8 (in any case), as the Keltrove window maps them, or a device path.
 COMn is looked up in $KELTROVE_PORT_DIR (which must then exist), then in your own map
 (~/.config/keltrove/ports, which 'keltrove-cli map' writes), then in /etc/keltrove/ports,
 and is /dev/ttyS<n-1> at last; 'keltrove-cli ports' shows what each stands for.
+
+PORT may also be a port of a serial device server (ser2net, a terminal server) on the
+network: rfc2217://HOST:PORT speaks RFC 2217 and sets the server's line to 9600 baud, 8N1;
+tcp://HOST:PORT sends the bytes as they are, to a server port whose line is set up already.
+A map entry may hold either (keltrove-cli map COM3 rfc2217://HOST:PORT). Connecting gives
+up after 3 s. Neither protocol is encrypted or authenticated: keep such servers on a closed
+network, or reach them through an SSH tunnel.
 )";
 constexpr const char* kOneDevice = "COM1 and the device it is mapped to; a link and its target";
 constexpr const char* kPipeExample = " (/dev/stdout)";
@@ -392,7 +407,8 @@ Parsed ParseCommandLine(int argc, const char* const* argv) {
                  ExitCodes({kExitSuccess, kExitOutputLost}, "Exit codes:"));
     CLI::App* map = app.add_subcommand("map", "maps COMn to DEVICE in your own, lasting map");
     map->add_option("COMn", request.com, "COM1 to COM8")->required()->transform(NormalPortName);
-    map->add_option("DEVICE", request.device, "such as /dev/ttyUSB0")->required();
+    map->add_option("DEVICE", request.device, "such as /dev/ttyUSB0, or rfc2217://HOST:PORT")
+        ->required();
     CLI::App* unmap = app.add_subcommand("unmap", "removes COMn from your own map");
     unmap->add_option("COMn", request.com, "COM1 to COM8")->required()->transform(NormalPortName);
     for (CLI::App* edit : {map, unmap}) {

@@ -417,6 +417,14 @@ int Diff(const Request& request, CConsole& console, Json& json) {
     return code;
 }
 
+// A port that stands for a network port: its protocol, host and TCP port; else null.
+Json NetworkJson(const std::optional<NetworkPort>& network) {
+    if (!network) return nullptr;
+    return {{"protocol", network->protocol == NetProtocol::Rfc2217 ? "rfc2217" : "tcp"},
+            {"host", network->host},
+            {"port", network->port}};
+}
+
 int Ports(const Request& request, CStopRequest& stop, CConsole& console, Json& json) {
     if (request.watch) {
         json["watch"] = true;
@@ -427,15 +435,22 @@ int Ports(const Request& request, CStopRequest& stop, CConsole& console, Json& j
     for (int number = kFirstComPort; number <= kLastComPort; ++number) {
         const std::string name = ComPortName(number);
         const PortDescription port = DescribePort(name);
+        const std::optional<NetworkPort> network = ParseNetworkPortName(port.device);
         json["ports"].push_back(
             {{"name", name},
              {"chain", port.chain},
              {"place", port.place},
              {"device", port.device},
+             {"network", NetworkJson(network)},
              {"usable", port.problem.empty()},
              {"problem", port.problem.empty() ? Json(nullptr) : Json(port.problem)}});
         if (!request.json) {
             std::printf("%s\n", port.chain.c_str());
+            if (network) {
+                std::printf("    network port: %s, host %s, TCP port %u\n",
+                            std::string(network->ProtocolName()).c_str(), network->host.c_str(),
+                            static_cast<unsigned>(network->port));
+            }
             if (!port.problem.empty()) std::printf("    %s\n", port.problem.c_str());
         }
     }

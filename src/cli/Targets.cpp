@@ -10,18 +10,22 @@ namespace keltrove::cli {
 
 namespace {
 
-// "COM1", or a device path as a file name: /dev/ttyUSB0 becomes ttyUSB0.
+// "COM1", or a device path as a file name: /dev/ttyUSB0 becomes ttyUSB0, and a network
+// port rfc2217://10.0.0.5:4001 becomes rfc2217_10.0.0.5_4001.
 std::string PortForFileName(const std::string& port) {
+    if (const auto network = ParseNetworkPortName(port)) return network->FileName();
     std::string name = port.starts_with("/dev/") ? port.substr(5) : port;
     std::replace(name.begin(), name.end(), '/', '_');
     std::replace(name.begin(), name.end(), '\\', '_');
     return name;
 }
 
-// What `port` stands for, so that two names of it are seen as one: on Windows its COM
-// number (COM1 and \\.\COM1 are one port); elsewhere the device behind it, every link
-// followed, as the port map finds it, or the name itself when there is none.
+// What `port` stands for, so that two names of it are seen as one: for a network port its
+// host and TCP port, whatever the protocol; on Windows its COM number (COM1 and \\.\COM1
+// are one port); elsewhere the device behind it, every link followed, as the port map finds
+// it, or the name itself when there is none.
 std::string DeviceOf(const std::string& port) {
+    if (const auto network = NetworkPortOf(port)) return network->Endpoint();
 #ifdef _WIN32
     return ComPortName(PortComNumber(port));
 #else

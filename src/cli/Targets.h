@@ -1,10 +1,11 @@
 // Targets: where a command line's ports and files lead, checked before anything is sent.
 //
 // Two names of one device (COM1 and the device it is mapped to, a link and its target,
-// COM1 and \\.\COM1 on Windows) would put two jobs on one line; two ports whose -o or
-// --backup files are one file would lose one of the tables; a backup onto the table file
-// being written would replace the table with what the panel held. Each is a usage error,
-// said with what to do. Reads the file system and the port maps; callable from any thread.
+// COM1 and \\.\COM1 on Windows, rfc2217:// and tcp:// to one server port) would put two
+// jobs on one line; two ports whose -o or --backup files are one file would lose one of
+// the tables; a backup onto the table file being written would replace the table with what
+// the panel held. Each is a usage error, said with what to do. Reads the file system and
+// the port maps; callable from any thread.
 #pragma once
 
 #include <string>
@@ -13,7 +14,9 @@
 namespace keltrove::cli {
 
 // `pattern` with every {port} replaced by the port as a file name: COM1, or for a device
-// path its name with / and \ as _ (/dev/ttyUSB0 becomes ttyUSB0).
+// path its name with / and \ as _ (/dev/ttyUSB0 becomes ttyUSB0), or for a network port
+// its name with what no file name may hold as _ (rfc2217://10.0.0.5:4001 becomes
+// rfc2217_10.0.0.5_4001).
 std::string OutputFor(const std::string& pattern, const std::string& port);
 
 // Why `ports` cannot be served together: two of them name one device. Empty otherwise.

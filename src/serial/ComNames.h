@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "NetworkPortName.h"
+
 namespace keltrove {
 
 inline constexpr int kFirstComPort = 1;
@@ -58,16 +60,23 @@ inline int PortComNumber(std::string_view name) {
     return AnyComNumber(name);
 }
 
-// Why `name` cannot be a port's name; empty when it may be. On Windows only COM1 to COM256
-// are ports, also as \\.\COMn: CON, NUL, AUX, PRN, LPT1, drives and files are not, though
-// the system would open them. On Linux a COMn outside COM1 to COM8 is refused, and any other
-// name is taken as a device path, which the port map judges when it is opened.
+// Why `name` cannot be a port's name; empty when it may be. A network port's name
+// (rfc2217://HOST:PORT, tcp://HOST:PORT) may be one everywhere. On Windows only COM1 to
+// COM256 are ports besides, also as \\.\COMn: CON, NUL, AUX, PRN, LPT1, drives and files
+// are not, though the system would open them. On Linux a COMn outside COM1 to COM8 is
+// refused, and any other name is taken as a device path, which the port map judges when it
+// is opened.
 inline std::string PortNameProblem(std::string_view name) {
+    if (LooksLikeNetworkName(name)) {
+        std::string problem;
+        return ParseNetworkPortName(name, &problem) ? std::string() : problem;
+    }
     const int number = PortComNumber(name);
 #ifdef _WIN32
     if (number >= kFirstComPort && number <= kLastNamedComPort) return {};
     return std::string(name) + " is not a serial port: port names are COM1 to COM" +
-           std::to_string(kLastNamedComPort) + " (or \\\\.\\COMn)";
+           std::to_string(kLastNamedComPort) +
+           " (or \\\\.\\COMn), and network ports rfc2217://HOST:PORT and tcp://HOST:PORT";
 #else
     const bool comLike = name.size() <= 6 && (name.starts_with("COM") || name.starts_with("com"));
     if (!comLike || (number >= kFirstComPort && number <= kLastNamedComPort)) return {};

@@ -1,13 +1,17 @@
 // PortDescription: what a port name stands for, in words, for the port list's tooltips and
 // `keltrove-cli ports`.
 //
-// On Linux it follows the COM map (PortMap.h) and says which place the mapping came from;
-// on Windows the names are the system's own. Reads the system's state now, since a device
-// can come and go while the program runs. Callable from any thread; never fails.
+// On Linux it follows the COM map (PortMap.h), whose entries may also name network ports,
+// and says which place the mapping came from; on Windows the names are the system's own.
+// Reads the system's state now, since a device can come and go while the program runs.
+// Callable from any thread; never fails.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "NetworkPortName.h"
 
 namespace keltrove {
 
@@ -19,5 +23,10 @@ struct PortDescription {
 };
 
 PortDescription DescribePort(std::string_view name);
+
+// The network port that `name` stands for: the name itself (rfc2217://..., tcp://...) or, on
+// Linux, a COMn whose map entry holds one. Nothing for a serial port, and for a name that
+// cannot be opened (the open then says why).
+std::optional<NetworkPort> NetworkPortOf(std::string_view name);
 
 }  // namespace keltrove

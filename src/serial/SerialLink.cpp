@@ -4,6 +4,10 @@
 
 #include <utility>
 
+#include "ComNames.h"
+#include "PortDescription.h"
+#include "WriteTime.h"
+
 namespace keltrove {
 
 CSerialLink::CSerialLink(ILinkEvents* events) : m_pEvents(events) {}
@@ -20,19 +24,52 @@ int CSerialLink::Open(const std::string& name, std::uint32_t baud, std::uint16_t
     m_strLastError.clear();
     m_eLastFailure = OpenFailure::None;
 
-    if (!OpenAndSetUp(baud)) return 0;
+    if (const std::optional<NetworkPort> network = NetworkPortOf(name)) {
+        m_strDevicePath = network->Name();
+        m_nBaud = baud;
+        if (baud == 0) return Fail(name + ": unsupported baud rate 0");
+        if (std::string failed = m_Net.Open(*network, baud, PortAndDevice(name, m_strDevicePath));
+            !failed.empty()) {
+            return Fail(std::move(failed));
+        }
+    } else if (!OpenAndSetUp(baud)) {
+        return 0;
+    }
     m_bLinkUp.store(true, std::memory_order_release);
-    if (std::string failed = m_Watcher.Start(*this, m_hPort.Get(), m_pEvents); !failed.empty()) {
+    const NativePort watched = m_Net.IsOpen() ? m_Net.Watched() : m_hPort.Watched();
+    if (std::string failed = m_Watcher.Start(*this, watched, m_pEvents); !failed.empty()) {
         Close();
         return Fail("Error while creating ThreadWatchComm, " + m_strDevice + " (" + failed + ")");
     }
     return 1;
 }
 
+void CSerialLink::Close() {
+    m_bLinkUp.store(false, std::memory_order_release);
+    if (!IsOpen()) return;
+    m_Watcher.Stop();  // before what it waits on is closed
+    if (m_Net.IsOpen()) {
+        m_Net.Close();
+    } else {
+        CloseSerial();
+    }
+}
+
+std::uint32_t CSerialLink::Write(const std::uint8_t* bytes, std::uint32_t count) {
+    if (m_Net.IsOpen()) return m_Net.Write(bytes, count, WriteTimeLimit(m_nBaud, count));
+    return WriteSerial(bytes, count);
+}
+
+std::uint32_t CSerialLink::ReadPort(std::uint8_t* buffer, std::uint32_t size,
+                                    std::string* failure) {
+    if (m_Net.IsOpen()) return m_Net.Read(buffer, size, failure);
+    return ReadSerial(buffer, size, failure);
+}
+
 std::string CSerialLink::LostReason() const {
-    if (!m_hPort.IsValid()) return {};
+    if (!IsOpen()) return {};
     if (!m_Watcher.IsRunning() && !m_Watcher.LostReason().empty()) return m_Watcher.LostReason();
-    return ProbeLost();
+    return m_Net.IsOpen() ? m_Net.ProbeLost() : ProbeLost();
 }
 
 void CSerialLink::FailLineNotTaken(const std::string& device) {

@@ -1,4 +1,6 @@
-// SerialLink: CSerialLink, one serial port: open, set up, write, read, close.
+// SerialLink: CSerialLink, one serial port: open, set up, write, read, close. The port may
+// also be a network port (rfc2217://HOST:PORT, tcp://HOST:PORT, or a COMn mapped to one),
+// which CNetPort serves behind the same calls and the same watcher's reports.
 //
 // Threads: Open, Close, Write, TakeReceived and the getters belong to one thread, the
 // window's. The watcher (CWatchComm), which Open starts and Close ends, sees the link only
@@ -21,6 +23,7 @@
 #include "ByteQueue.h"
 #include "Interfaces.h"
 #include "LinkEvents.h"
+#include "NetPort.h"
 #include "PortHandle.h"  // from the platform folder
 #include "WatchComm.h"
 #include "WatchedPort.h"
@@ -40,9 +43,10 @@ public:
     // Closes the port, which ends the watcher.
     ~CSerialLink() override;
 
-    // Opens `name` ("COM1".."COM8" or a device path, see ComNames.h) for this program
-    // alone, sets it to raw 8N1 at `baud`, empties it and starts the watcher, which reports
-    // with `portTag`. Returns 1 when open and watched, else 0 with the reason in LastError.
+    // Opens `name` ("COM1".."COM8", a device path or a network port, see ComNames.h) for
+    // this program alone, sets it to raw 8N1 at `baud`, empties it and starts the watcher,
+    // which reports with `portTag`. Returns 1 when open and watched, else 0 with the reason
+    // in LastError.
     int Open(const std::string& name, std::uint32_t baud, std::uint16_t portTag);
 
     // Stops the watcher, returning after it has ended, discards pending bytes both ways,
@@ -60,17 +64,19 @@ public:
     }
 
     // Why the last Open failed, naming the device: "/dev/ttyS2: No such file or directory",
-    // "COM3: The system cannot find the file specified (...)", or "Error while creating
-    // ThreadWatchComm, COM3 (...)". Empty after a successful Open.
+    // "COM3: The system cannot find the file specified (...)", "COM3
+    // (rfc2217://10.0.0.5:4001): no answer from 10.0.0.5 on port 4001 within 3 s; ...", or
+    // "Error while creating ThreadWatchComm, COM3 (...)". Empty after a successful Open.
     const std::string& LastError() const { return m_strLastError; }
     OpenFailure LastFailure() const { return m_eLastFailure; }
-    bool IsOpen() const { return m_hPort.IsValid(); }
+    bool IsOpen() const { return m_hPort.IsValid() || m_Net.IsOpen(); }
     // A watcher is running; false once it has ended on a lost device.
     bool IsWatching() const { return m_Watcher.IsRunning(); }
     // Why the open port's device is gone: what the watcher found, or what the port says
     // now, before the watcher has looked; empty while the device seems to be there.
     std::string LostReason() const;
-    // The device path that the last Open resolved its name to.
+    // The device path that the last Open resolved its name to; for a network port its name
+    // (rfc2217://HOST:PORT).
     const std::string& DevicePath() const { return m_strDevicePath; }
 
 private:
@@ -82,6 +88,10 @@ private:
     void StoreReceived(const std::uint8_t* chunk, std::uint32_t length,
                        ILinkEvents* events) override;
 
+    // The serial port's side of Close, Write and ReadPort, on the platform.
+    void CloseSerial();
+    std::uint32_t WriteSerial(const std::uint8_t* bytes, std::uint32_t count);
+    std::uint32_t ReadSerial(std::uint8_t* buffer, std::uint32_t size, std::string* failure);
     // The platform's part of Open: opens m_strDevice, takes it for this program, sets it up
     // at `baud` and empties it. False with the reason in LastError; a port whose settings
     // were refused stays held until Close.
@@ -111,6 +121,7 @@ private:
     std::string m_strLastError;
     OpenFailure m_eLastFailure = OpenFailure::None;
     ILinkEvents* m_pEvents = nullptr;
+    CNetPort m_Net;          // a network port, open instead of m_hPort
     CByteQueue m_QueueRead;  // receive queue: the watcher pushes, the window takes
     CWatchComm m_Watcher;    // last, so it is stopped before the fields it uses go away
 };

@@ -3,8 +3,10 @@
 // The map is UserMapDirectory() (PortMap.h), made with mode 0700 when it is missing and
 // judged by the same trust rule as when it is read. An entry is a symbolic link, replaced
 // in one step; a device with a /dev/serial/by-id name is mapped through that name, which
-// stays the same whichever USB socket the adapter is in, while /dev/ttyUSB0 may not. An
-// entry that is not a link (something the user put there) is never replaced. Callable from
+// stays the same whichever USB socket the adapter is in, while /dev/ttyUSB0 may not. A
+// network port (rfc2217://HOST:PORT, tcp://HOST:PORT) is mapped as a link whose text is its
+// name; nothing connects to it until the port is opened. An entry that is not a link
+// (something the user put there) is never replaced. Callable from
 // any thread; failures are returned, never thrown.
 #pragma once
 

@@ -3,8 +3,9 @@
 // CSerialLink owns one CWatchComm and is its only user. Start and Stop run on the thread
 // that opens and closes the port; the watcher itself runs on its own std::thread and sees
 // the link only through IWatchedPort. It sleeps, with no timeout, until the port has bytes
-// or Stop wakes it: in poll() on the port and an eventfd on POSIX (posix/WatchComm.cpp), in
-// an overlapped WaitCommEvent(EV_RXCHAR) and a stop event on Windows (win32/WatchComm.cpp).
+// or Stop wakes it: in poll() on the port (or a network port's socket) and an eventfd on
+// POSIX (posix/WatchComm.cpp), in an overlapped WaitCommEvent(EV_RXCHAR), or on the event a
+// network port's socket sets, and a stop event on Windows (win32/WatchComm.cpp).
 // On each wake-up it reads the port in chunks of up to kChunkSize bytes, stores each chunk
 // whole into the link's receive queue or drops it whole ("m_QueueRead FULL!"), and then
 // calls OnRxNotify once. A device that hangs up or fails ends it, with one OnLinkLost.

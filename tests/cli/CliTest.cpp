@@ -17,8 +17,10 @@
 #include <sstream>
 
 #include "DeviceTable.h"
+#include "FakeServer.h"
 #include "Frame.h"
 #include "ProgramRun.h"
+#include "Ser2Net.h"
 #include "Sha256.h"
 #include "SimulatorProcess.h"
 #include "TableFile.h"
@@ -575,6 +577,66 @@ TEST_F(CliTest, StationStopsAtAFrameOnCtrlC) {
     EXPECT_EQ(cli.OutLine(), "1 panel served: 0 written, 0 unchanged, 1 failed");
     EXPECT_EQ(cli.Wait(), 4);
     EXPECT_THAT(device.Log(), Not(HasSubstr("write end")));
+}
+
+// keltrove → TCP → ser2net → pty → keltrove-device, through both kinds of accepter; a value
+// holding ÿ (0xFF, Telnet's IAC) and CR must reach the panel and come back as it was.
+TEST_F(CliTest, NetworkPortsReadWriteAndVerifyThroughSer2Net) {
+    Device("COM1");
+    Device("COM2");
+    CSer2Net server((m_Dir / "ports/COM1").string(), (m_Dir / "ports/COM2").string(),
+                    m_Dir.string());
+    std::string text = DefaultTableFile();
+    text.replace(text.find("\n7 0107\n"), 8, "\n7 ÿ\\x0D1ÿ\n");
+    const std::string table = File("table.txt", text);
+    for (const std::string& port : {server.Rfc2217(), server.Raw()}) {
+        Outcome run = Cli({"write", "-p", port, table});
+        EXPECT_EQ(run.code, 0) << run.err;
+        EXPECT_THAT(run.err,
+                    HasSubstr(port + ": written, and all 32 entries read back as written"));
+        EXPECT_EQ(Cli({"verify", "-p", port, table}).code, 0);
+        run = Cli({"read", "-p", port, "-o", (m_Dir / "{port}.txt").string()});
+        EXPECT_EQ(run.code, 0) << run.err;
+        const std::string file = port.substr(0, port.find(':')) + "_127.0.0.1_" +
+                                 port.substr(port.rfind(':') + 1) + ".txt";
+        EXPECT_THAT(ReadFile(m_Dir / file), HasSubstr("\n7 ÿ\\x0D1ÿ\n"));
+    }
+    EXPECT_EQ(Cli({"verify", "-p", "COM1", table}).code, 0) << "the panel itself holds it";
+
+    // COM3 mapped to the RFC 2217 port: one device with it, shown with host and port.
+    EXPECT_EQ(Cli({"map", "COM3", server.Rfc2217()}).code, 0);
+    EXPECT_EQ(fs::read_symlink(m_Dir / "config/keltrove/ports/COM3"), server.Rfc2217());
+    const std::string tcpPort = server.Rfc2217().substr(server.Rfc2217().rfind(':') + 1);
+    EXPECT_THAT(Cli({"ports"}).out,
+                HasSubstr(" → " + server.Rfc2217() +
+                          " (your map)\n    network port: RFC 2217, host 127.0.0.1, TCP port " +
+                          tcpPort + "\n"));
+    Outcome run = Cli({"read", "-p", "COM3"});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_THAT(run.out, HasSubstr("# read from COM3 (" + server.Rfc2217() + ") at "));
+    run = Cli({"read", "-p", "COM3", "-p", "tcp://127.0.0.1:" + tcpPort, "-o", "{port}"});
+    EXPECT_EQ(run.code, 2);
+    EXPECT_THAT(run.err, HasSubstr("name one device (127.0.0.1:" + tcpPort + ")"));
+}
+
+TEST_F(CliTest, NetworkPortFailuresHaveTheirExitCodes) {
+    Device("COM1", {"--hangup-after", "8"});  // the panel's line goes behind the server
+    CSer2Net server((m_Dir / "ports/COM1").string(), (m_Dir / "ports/COM1").string(),
+                    m_Dir.string());
+    Outcome run = Cli({"write", "-p", server.Rfc2217(), File("table.txt", DefaultTableFile())});
+    EXPECT_EQ(run.code, 4) << run.err;
+    EXPECT_THAT(run.err, HasSubstr(server.Rfc2217() + ": the write did not finish: frame "));
+    EXPECT_THAT(run.err, HasSubstr("; read the panel to see what it holds, then write again"));
+
+    CFakeServer slow(4800);
+    run = Cli({"read", "-p", slow.Url()});
+    EXPECT_EQ(run.code, 3) << run.err;
+    EXPECT_THAT(run.err, HasSubstr("no flow control: it answered 4800 baud"));
+    const std::string closed = std::to_string(FreeLocalPort());
+    run = Cli({"read", "-p", "tcp://127.0.0.1:" + closed});
+    EXPECT_EQ(run.code, 3) << run.err;
+    EXPECT_THAT(run.err, HasSubstr("127.0.0.1 refused the connection on port " + closed));
+    EXPECT_EQ(Cli({"read", "-p", "rfc2217://127.0.0.1"}).code, 2);
 }
 
 }  // namespace

@@ -159,6 +159,21 @@ TEST_F(PortMapTest, BrokenLinksLoopsAndEndedSimulatorsSayWhatTheyAre) {
     EXPECT_EQ(Map("COM3").device, "");
 }
 
+// An entry's link may hold a network port's name: the name is then its device, under the
+// map's trust rule as any entry.
+TEST_F(PortMapTest, AnEntryMayHoldANetworkPortAndIsTrustedAsAnyOther) {
+    Link("user", "COM2", "RFC2217://panel-server:4001");
+    const PortMapping mapping = Map("COM2");
+    EXPECT_EQ(mapping.problem, "");
+    EXPECT_EQ(mapping.device, "rfc2217://panel-server:4001");
+    EXPECT_EQ(DescribeMapping(mapping), "COM2 → " + (m_Root / "user/COM2").string() +
+                                            " → RFC2217://panel-server:4001 → "
+                                            "rfc2217://panel-server:4001 (your map)");
+    fs::permissions(m_Root / "user", fs::perms::others_write, fs::perm_options::add);
+    EXPECT_THAT(Map("COM2").problem, HasSubstr("may be changed by anyone"));
+    EXPECT_EQ(Map("COM2").device, "");
+}
+
 TEST(SerialPortCheck, OnlyTerminalDevicesAreSerialPorts) {
     EXPECT_EQ(NotASerialPort(test::CFarEnd().SlavePath()), "");
     EXPECT_EQ(NotASerialPort("/dev/null"),

@@ -31,13 +31,12 @@ bool Readable(int fd, int timeoutMs) {
 
 }  // namespace
 
-CSimulatorProcess::CSimulatorProcess(std::vector<std::string> options, std::string logPath)
+CChildProcess::CChildProcess(std::vector<std::string> options, std::string logPath)
     : m_strLogPath(std::move(logPath)) {
     int out[2];
     if (::pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe2 failed");
     m_Stdout.Reset(out[0]);
     const UniqueFd writeEnd(out[1]);
-    options.insert(options.begin(), KELTROVE_DEVICE_BINARY);
     std::vector<char*> argv;
     for (std::string& arg : options) argv.push_back(arg.data());
     argv.push_back(nullptr);
@@ -64,9 +63,17 @@ CSimulatorProcess::CSimulatorProcess(std::vector<std::string> options, std::stri
     m_PidFd.Reset(static_cast<int>(::syscall(SYS_pidfd_open, m_Pid, 0)));
 }
 
-CSimulatorProcess::~CSimulatorProcess() {
+CChildProcess::~CChildProcess() {
     Stop();
 }
+
+CSimulatorProcess::CSimulatorProcess(std::vector<std::string> options, std::string logPath)
+    : CChildProcess(
+          [&] {
+              options.insert(options.begin(), KELTROVE_DEVICE_BINARY);
+              return std::move(options);
+          }(),
+          std::move(logPath)) {}
 
 std::string CSimulatorProcess::WaitPlugged() {
     const std::string line = WaitAnnounced(" -> ");
@@ -74,7 +81,7 @@ std::string CSimulatorProcess::WaitPlugged() {
     return arrow == std::string::npos ? std::string() : line.substr(arrow + 4);
 }
 
-std::string CSimulatorProcess::WaitAnnounced(std::string_view text) {
+std::string CChildProcess::WaitAnnounced(std::string_view text) {
     for (;;) {
         if (const auto end = m_strBuffered.find('\n'); end != std::string::npos) {
             std::string line = m_strBuffered.substr(0, end);
@@ -92,7 +99,7 @@ std::string CSimulatorProcess::WaitAnnounced(std::string_view text) {
     }
 }
 
-int CSimulatorProcess::Stop() {
+int CChildProcess::Stop() {
     if (m_Pid <= 0) return -1;
     ::kill(m_Pid, SIGTERM);
     const bool ended = !m_PidFd.IsValid() || Readable(m_PidFd.Get(), kGuardMs);
@@ -108,7 +115,7 @@ int CSimulatorProcess::Stop() {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-std::string CSimulatorProcess::Log() const {
+std::string CChildProcess::Log() const {
     std::ostringstream text;
     text << std::ifstream(m_strLogPath).rdbuf();
     return text.str();

@@ -3,7 +3,8 @@
 // scripts/test-windows sets the scene: $WINEPREFIX maps COM5 to COM8 to links in
 // $KELTROVE_WINE_PORTS, $KELTROVE_WINE runs a Windows program and $KELTROVE_WINDOWS_BUILD
 // holds the cross build. Each case plugs a fresh simulator in as COM5 at a line speed no
-// machine port has, and the Windows side refuses any port that does not report it.
+// machine port has, and the Windows side refuses any port that does not report it; the
+// network case reaches its simulators through ser2net instead, and no COM port.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -19,6 +20,7 @@
 
 #include "DeviceTable.h"
 #include "ProgramRun.h"
+#include "Ser2Net.h"
 #include "SimulatorProcess.h"
 #include "TableFile.h"
 
@@ -277,6 +279,29 @@ TEST_F(UnderWine, CliHangUpMidReadEndsWithoutSpinning) {
     EXPECT_LT(run.cpu - atHangUp,
               std::max<std::chrono::microseconds>(
                   100ms, std::chrono::duration_cast<std::chrono::microseconds>(after) / 10));
+}
+
+// keltrove-cli.exe through ser2net on both kinds of accepter: Winsock and WSAEventSelect.
+TEST_F(UnderWine, CliReadsWritesAndVerifiesThroughSer2Net) {
+    std::vector<std::unique_ptr<CSimulatorProcess>> devices;
+    for (const char* com : {"COM1", "COM2"}) {
+        devices.push_back(std::make_unique<CSimulatorProcess>(
+            std::vector<std::string>{"--port-dir", m_Dir.string(), "--as", com},
+            (m_Dir / com).string() + ".log"));
+        ASSERT_FALSE(devices.back()->WaitPlugged().empty());
+    }
+    const CSer2Net server((m_Dir / "COM1").string(), (m_Dir / "COM2").string(), m_Dir.string());
+    std::string text = DefaultTableFile();
+    text.replace(text.find("\n7 0107\n"), 8, "\n7 ÿ\\x0D1ÿ\n");
+    std::ofstream(m_Dir / "table.txt") << text;
+    for (const std::string& port : {server.Rfc2217(), server.Raw()}) {
+        Outcome run = Cli({"write", "-p", port, WindowsPath(m_Dir / "table.txt")});
+        EXPECT_EQ(run.code, 0) << run.err;
+        EXPECT_EQ(Cli({"verify", "-p", port, WindowsPath(m_Dir / "table.txt")}).code, 0);
+        run = Cli({"read", "-p", port});
+        EXPECT_EQ(run.code, 0) << run.err;
+        EXPECT_THAT(run.out, HasSubstr("\n7 ÿ\\x0D1ÿ\n"));
+    }
 }
 
 }  // namespace

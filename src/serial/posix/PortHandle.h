@@ -27,6 +27,7 @@ struct PortHandle {
 
     bool IsValid() const { return fd.IsValid(); }
     int Get() const { return fd.Get(); }
+    NativePort Watched() const { return fd.Get(); }
 };
 
 struct SavedLine {

@@ -15,6 +15,7 @@
 #include <fstream>
 
 #include "ComNames.h"
+#include "NetworkPortName.h"
 #include "SystemError.h"
 
 namespace keltrove {
@@ -127,6 +128,11 @@ bool MapFrom(PortPlace place, const std::string& directory, PortMapping& mapping
     mapping.directory = directory;
     mapping.entry = directory + "/" + mapping.name;
     if (S_ISLNK(info.st_mode)) mapping.target = ReadLinkAt(dir.Get(), mapping.name.c_str());
+    // A link whose text is a network port's name stands for that port: no file behind it.
+    if (const auto network = ParseNetworkPortName(mapping.target)) {
+        mapping.device = network->Name();
+        return true;
+    }
     mapping.map = std::move(dir);
     if (const std::string pid = EndedSimulator(mapping.map.Get(), mapping.name); !pid.empty()) {
         mapping.problem = mapping.name + "'s simulator has ended (pid " + pid + "); start " +
@@ -164,6 +170,11 @@ PortMapping MapPort(std::string_view name, const PortPlaces& places) {
     PortMapping mapping;
     mapping.name = std::string(name);
     const int number = ComNumber(name);
+    if (const auto network = ParseNetworkPortName(name)) {
+        mapping.entry = mapping.name;
+        mapping.device = network->Name();
+        return mapping;
+    }
     if (number == 0) {
         mapping.entry = mapping.name;
         mapping.device = RealDevice(mapping.entry, mapping.entry, mapping.problem);

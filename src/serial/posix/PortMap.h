@@ -8,7 +8,9 @@
 //   3. the system's map, /etc/keltrove/ports, which an administrator fills, or a udev rule;
 //   4. /dev/ttyS<n-1>, the n-th built-in serial port, when a real UART stands behind it.
 // A map is a directory of entries named COMn, normally symbolic links to devices (best to
-// their /dev/serial/by-id names, which stay the same whichever USB socket is used).
+// their /dev/serial/by-id names, which stay the same whichever USB socket is used). A link
+// whose text is a network port's name (rfc2217://HOST:PORT, tcp://HOST:PORT) maps COMn to
+// that port; its device is then that name, and no file stands behind it.
 //
 // Only a directory that belongs to the user (or to root) and that neither its group nor
 // others may write to may say where a port is: whoever can plant a COMn link there would

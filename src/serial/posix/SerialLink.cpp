@@ -17,6 +17,7 @@
 
 #include "ComNames.h"
 #include "LineSettings.h"
+#include "PollWait.h"
 #include "PortMap.h"
 #include "SystemError.h"
 #include "WriteTime.h"
@@ -25,28 +26,13 @@ namespace keltrove {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-// Milliseconds until `deadline`, rounded up so that a wait never ends before it; -1 (wait
-// without limit) when there is no deadline.
-int MillisecondsUntil(const std::optional<Clock::time_point>& deadline) {
-    if (!deadline) return -1;
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now());
-    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
-}
+using Clock = PollClock;
 
 // Waits until `fd` takes more output or `deadline` passes. False when it will not take any
 // more in time: timed out, hung up or failed.
 bool WaitForRoom(int fd, const std::optional<Clock::time_point>& deadline) {
-    for (;;) {
-        const int timeout = MillisecondsUntil(deadline);
-        if (timeout == 0) return false;  // the deadline has passed
-        pollfd port{fd, POLLOUT, 0};
-        const int ready = ::poll(&port, 1, timeout);
-        if (ready == 0 || (ready < 0 && errno == EINTR)) continue;  // the loop test decides
-        if (ready < 0) return false;
-        return (port.revents & (POLLERR | POLLHUP | POLLNVAL)) == 0;
-    }
+    const short flags = WaitForPoll(fd, POLLOUT, deadline);
+    return flags != 0 && (flags & (POLLERR | POLLHUP | POLLNVAL)) == 0;
 }
 
 // What would let the user open `device` after `error`; empty when nothing would.
@@ -158,10 +144,7 @@ bool CSerialLink::SetUpLine() {
     return true;
 }
 
-void CSerialLink::Close() {
-    m_bLinkUp.store(false, std::memory_order_release);
-    if (!m_hPort.IsValid()) return;
-    m_Watcher.Stop();  // before the descriptor it polls is closed
+void CSerialLink::CloseSerial() {
     const int port = m_hPort.Get();
     ::tcflush(port, TCIOFLUSH);
     if (m_Original.saved) ::tcsetattr(port, TCSANOW, &m_Original.settings);
@@ -170,7 +153,7 @@ void CSerialLink::Close() {
     m_Original.saved = false;
 }
 
-std::uint32_t CSerialLink::Write(const std::uint8_t* bytes, std::uint32_t count) {
+std::uint32_t CSerialLink::WriteSerial(const std::uint8_t* bytes, std::uint32_t count) {
     if (!m_hPort.IsValid() || count == 0) return 0;
     std::optional<Clock::time_point> deadline;
     if (const auto limit = WriteTimeLimit(m_nBaud, count)) deadline = Clock::now() + *limit;
@@ -202,8 +185,8 @@ const std::string& CSerialLink::PortName() const {
     return m_strDevicePath;
 }
 
-std::uint32_t CSerialLink::ReadPort(std::uint8_t* buffer, std::uint32_t size,
-                                    std::string* failure) {
+std::uint32_t CSerialLink::ReadSerial(std::uint8_t* buffer, std::uint32_t size,
+                                      std::string* failure) {
     const int port = m_hPort.Get();
     if (port < 0 || size == 0) return 0;
     int waiting = 0;

@@ -9,9 +9,11 @@
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 #include "ComNames.h"
+#include "NetworkPortName.h"
 #include "PortMap.h"
 #include "SystemError.h"
 #include "UniqueFd.h"
@@ -90,18 +92,30 @@ MapEdit AddToUserMap(std::string_view com, const std::string& device, const std:
     const std::string name(com);
     const std::string dir = UserMapDirectory();
     if (!edit.error.empty()) return edit;
-    if (!device.starts_with('/')) {
-        edit.error = "'" + device + "' is not a device path: give one such as /dev/ttyUSB0";
+    std::string wrongNetworkName;
+    const std::optional<NetworkPort> network = ParseNetworkPortName(device, &wrongNetworkName);
+    if (!wrongNetworkName.empty()) {
+        edit.error = wrongNetworkName;
         return edit;
     }
-    if (std::string why = NotASerialPort(device); !why.empty()) {
+    if (!network && !device.starts_with('/')) {
+        edit.error = "'" + device +
+                     "' is not a device path: give one such as /dev/ttyUSB0, or a network "
+                     "port such as rfc2217://192.168.1.20:4001";
+        return edit;
+    }
+    if (std::string why = network ? "" : NotASerialPort(device); !why.empty()) {
         edit.error = why + "; give a serial device, such as /dev/ttyUSB0";
         return edit;
     }
     const UniqueFd map = OpenUserMap(dir, edit.error);
     if (!map.IsValid() || !MayReplace(map.Get(), edit.entry, name, edit.error)) return edit;
-    edit.target = StableName(device, byIdDir);
-    if (edit.target != device) {
+    // A network port is kept as the link's text, which PortMap reads back as its name.
+    edit.target = network ? network->Name() : StableName(device, byIdDir);
+    if (network) {
+        edit.note = network->Name() + " is not tried now: " + name + " connects to it when it " +
+                    "is opened";
+    } else if (edit.target != device) {
         edit.note = "mapped through " + edit.target +
                     ", which stays the same whichever USB "
                     "socket the adapter is in";

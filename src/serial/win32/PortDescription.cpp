@@ -24,4 +24,8 @@ PortDescription DescribePort(std::string_view name) {
     return description;
 }
 
+std::optional<NetworkPort> NetworkPortOf(std::string_view name) {
+    return ParseNetworkPortName(name);
+}
+
 }  // namespace keltrove

@@ -11,8 +11,12 @@
 
 namespace keltrove {
 
-// What the watcher waits on.
-using NativePort = HANDLE;
+// What the watcher waits on: a COM port's handle, for WaitCommEvent, or the event that a
+// network port's socket sets when bytes come or the connection ends (WSAEventSelect).
+struct NativePort {
+    HANDLE comm = nullptr;
+    HANDLE socketEvent = nullptr;
+};
 
 struct PortHandle {
     UniqueHandle handle;
@@ -23,6 +27,7 @@ struct PortHandle {
 
     bool IsValid() const { return handle.IsValid(); }
     HANDLE Get() const { return handle.Get(); }
+    NativePort Watched() const { return {handle.Get(), nullptr}; }
 };
 
 struct SavedLine {

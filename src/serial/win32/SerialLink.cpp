@@ -141,10 +141,7 @@ bool CSerialLink::SetUpLine() {
     return true;
 }
 
-void CSerialLink::Close() {
-    m_bLinkUp.store(false, std::memory_order_release);
-    if (!m_hPort.IsValid()) return;
-    m_Watcher.Stop();  // before the handle it waits on is closed
+void CSerialLink::CloseSerial() {
     const HANDLE port = m_hPort.Get();
     ::PurgeComm(port, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
     if (m_Original.saved) {
@@ -155,7 +152,7 @@ void CSerialLink::Close() {
     m_Original.saved = false;
 }
 
-std::uint32_t CSerialLink::Write(const std::uint8_t* bytes, std::uint32_t count) {
+std::uint32_t CSerialLink::WriteSerial(const std::uint8_t* bytes, std::uint32_t count) {
     if (!m_hPort.IsValid() || count == 0) return 0;
     OVERLAPPED pending{};
     pending.hEvent = m_hPort.writeDone.Get();
@@ -179,8 +176,8 @@ std::string CSerialLink::ProbeLost() const {
     return DescribeSystemError(m_strDevice, ::GetLastError(), "the device is gone");
 }
 
-std::uint32_t CSerialLink::ReadPort(std::uint8_t* buffer, std::uint32_t size,
-                                    std::string* failure) {
+std::uint32_t CSerialLink::ReadSerial(std::uint8_t* buffer, std::uint32_t size,
+                                      std::string* failure) {
     if (!m_hPort.IsValid() || size == 0) return 0;
     DWORD errors = 0;
     COMSTAT status{};

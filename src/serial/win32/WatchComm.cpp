@@ -1,5 +1,5 @@
-// The watcher on Windows: it sleeps in an overlapped WaitCommEvent(EV_RXCHAR) and on a stop
-// event that Stop sets.
+// The watcher on Windows: it sleeps in an overlapped WaitCommEvent(EV_RXCHAR), or for a
+// network port on the event its socket sets, and on a stop event that Stop sets.
 //
 // A wait can also end without an event: Wine ends it with ERROR_OPERATION_ABORTED every
 // few milliseconds on some ports, and a hang-up shows then only as ClearCommError failing.
@@ -18,7 +18,7 @@ class CWatchComm::CWakeup {
 public:
     CWakeup(UniqueHandle stop, HANDLE port) : m_Stop(std::move(stop)), m_hPort(port) {}
     UniqueHandle m_Stop;
-    HANDLE m_hPort;
+    HANDLE m_hPort;  // a COM port's; none for a network port
 };
 
 void CWatchComm::WakeupDeleter::operator()(CWakeup* wakeup) const {
@@ -31,13 +31,13 @@ CWatchComm::WakeupPtr CWatchComm::MakeWakeup(NativePort port, std::string& faile
         failed = "cannot make its stop event: " + SystemMessage(::GetLastError());
         return nullptr;
     }
-    return WakeupPtr(new CWakeup(std::move(stop), port));
+    return WakeupPtr(new CWakeup(std::move(stop), port.comm));
 }
 
 void CWatchComm::Wake(CWakeup& wakeup) {
     ::SetEvent(wakeup.m_Stop.Get());
     // An empty mask ends a pending WaitCommEvent too, for a watcher between two waits.
-    ::SetCommMask(wakeup.m_hPort, 0);
+    if (wakeup.m_hPort != nullptr) ::SetCommMask(wakeup.m_hPort, 0);
 }
 
 namespace {
@@ -94,13 +94,28 @@ bool WaitForEvent(IWatchedPort& port, HANDLE hPort, HANDLE stop, HANDLE done, bo
 
 std::string CWatchComm::Watch(IWatchedPort& port, ILinkEvents* events) {
     std::string lost;
+    if (m_hPort.socketEvent != nullptr) {
+        // A network port: every wake-up is real. The event is reset before the socket is
+        // read, so that whatever arrives after sets it again.
+        const std::array<HANDLE, 2> waits{m_hPort.socketEvent, m_pWakeup->m_Stop.Get()};
+        while (port.IsLinkUp()) {
+            const DWORD woken = ::WaitForMultipleObjects(2, waits.data(), FALSE, INFINITE);
+            if (woken == WAIT_OBJECT_0 + 1) continue;  // stopped: the loop test ends it
+            if (woken != WAIT_OBJECT_0) {
+                return DescribeSystemError(port.PortName(), ::GetLastError(), "waiting");
+            }
+            ::ResetEvent(m_hPort.socketEvent);
+            if (!DrainPort(port, events, true, lost)) return lost;
+        }
+        return {};
+    }
     UniqueHandle done(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
     if (!done.IsValid()) {
         return DescribeSystemError(port.PortName(), ::GetLastError(), "cannot make an event");
     }
     bool event = false;
     while (port.IsLinkUp() &&
-           WaitForEvent(port, m_hPort, m_pWakeup->m_Stop.Get(), done.Get(), event, lost) &&
+           WaitForEvent(port, m_hPort.comm, m_pWakeup->m_Stop.Get(), done.Get(), event, lost) &&
            DrainPort(port, events, event, lost)) {
     }
     return lost;
