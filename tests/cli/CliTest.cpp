@@ -183,10 +183,14 @@ protected:
         return *m_Devices.back();
     }
 
-    Outcome Cli(const std::vector<std::string>& args) {
+    // `mapsToo`: without $KELTROVE_PORT_DIR, which is the only map while set, so that the
+    // user's map is looked at.
+    Outcome Cli(const std::vector<std::string>& args, bool mapsToo = false) {
         std::vector<std::string> all{KELTROVE_CLI_BINARY};
         all.insert(all.end(), args.begin(), args.end());
-        return RunProgram(std::move(all), m_Dir.string());
+        return RunProgram(std::move(all), m_Dir.string(),
+                          mapsToo ? std::vector<std::string>{"KELTROVE_PORT_DIR="}
+                                  : std::vector<std::string>{});
     }
 
     // Stores `values` in the simulated panel of `com` byte for byte, as no write of
@@ -430,15 +434,10 @@ TEST_F(CliTest, MapWritesALastingMapThatReadsUse) {
     Outcome run = Cli({"map", "COM4", pty});
     EXPECT_EQ(run.code, 0) << run.err;
     EXPECT_EQ(fs::read_symlink(m_Dir / "config/keltrove/ports/COM4"), pty);
-    // Without $KELTROVE_PORT_DIR, which would be the only map while set.
-    const auto withoutPortDir = [&](std::vector<std::string> args) {
-        args.insert(args.begin(), KELTROVE_CLI_BINARY);
-        return RunProgram(std::move(args), m_Dir.string(), {"KELTROVE_PORT_DIR="});
-    };
-    run = withoutPortDir({"ports"});
+    run = Cli({"ports"}, true);
     EXPECT_THAT(run.out, HasSubstr("COM4 → " + (m_Dir / "config/keltrove/ports/COM4").string() +
                                    " → " + pty + " (your map)"));
-    run = withoutPortDir({"read", "-p", "COM4"});
+    run = Cli({"read", "-p", "COM4"}, true);
     EXPECT_EQ(run.code, 0) << run.err;
     EXPECT_THAT(device.Log(), HasSubstr("read request"));
     EXPECT_EQ(Cli({"unmap", "COM4"}).code, 0);
@@ -607,14 +606,14 @@ TEST_F(CliTest, NetworkPortsReadWriteAndVerifyThroughSer2Net) {
     EXPECT_EQ(Cli({"map", "COM3", server.Rfc2217()}).code, 0);
     EXPECT_EQ(fs::read_symlink(m_Dir / "config/keltrove/ports/COM3"), server.Rfc2217());
     const std::string tcpPort = server.Rfc2217().substr(server.Rfc2217().rfind(':') + 1);
-    EXPECT_THAT(Cli({"ports"}).out,
+    EXPECT_THAT(Cli({"ports"}, true).out,
                 HasSubstr(" → " + server.Rfc2217() +
                           " (your map)\n    network port: RFC 2217, host 127.0.0.1, TCP port " +
                           tcpPort + "\n"));
-    Outcome run = Cli({"read", "-p", "COM3"});
+    Outcome run = Cli({"read", "-p", "COM3"}, true);
     EXPECT_EQ(run.code, 0) << run.err;
     EXPECT_THAT(run.out, HasSubstr("# read from COM3 (" + server.Rfc2217() + ") at "));
-    run = Cli({"read", "-p", "COM3", "-p", "tcp://127.0.0.1:" + tcpPort, "-o", "{port}"});
+    run = Cli({"read", "-p", "COM3", "-p", "tcp://127.0.0.1:" + tcpPort, "-o", "{port}"}, true);
     EXPECT_EQ(run.code, 2);
     EXPECT_THAT(run.err, HasSubstr("name one device (127.0.0.1:" + tcpPort + ")"));
 }

@@ -58,6 +58,7 @@ TEST_F(PortMapTest, TheFirstPlaceThatHasTheNameWinsThenTheBuiltInPort) {
     Link("user", "COM1", Device("b"));
     Link("user", "COM2", Device("b"));
     Link("system", "COM3", Device("c"));
+    Link("user", "COM7", "RFC2217://panel-server:4001");  // a network port's name is its device
     // While $KELTROVE_PORT_DIR is set it is the only map: a test's port never falls through.
     EXPECT_EQ(Map("COM1").device, Device("a"));
     EXPECT_THAT(Map("COM4").problem, HasSubstr("COM4 is not mapped in $KELTROVE_PORT_DIR"));
@@ -68,6 +69,7 @@ TEST_F(PortMapTest, TheFirstPlaceThatHasTheNameWinsThenTheBuiltInPort) {
         {"COM2", PortPlace::User, Device("b")},
         {"COM3", PortPlace::System, Device("c")},
         {"COM4", PortPlace::BuiltIn, Device("ttyS3")},
+        {"COM7", PortPlace::User, "rfc2217://panel-server:4001"},
     };
     for (const auto& [name, place, device] : rows) {
         const PortMapping mapping = Map(name);
@@ -77,6 +79,9 @@ TEST_F(PortMapTest, TheFirstPlaceThatHasTheNameWinsThenTheBuiltInPort) {
     }
     EXPECT_EQ(DescribeMapping(Map("COM2")),
               "COM2 → " + (m_Root / "user/COM2").string() + " → " + Device("b") + " (your map)");
+    EXPECT_EQ(DescribeMapping(Map("COM7")), "COM7 → " + (m_Root / "user/COM7").string() +
+                                                " → RFC2217://panel-server:4001 → "
+                                                "rfc2217://panel-server:4001 (your map)");
     // A ttyS with no UART, or none at all, is no port; the message says how to map one.
     EXPECT_THAT(Map("COM5").problem, HasSubstr("no serial port stands behind " + Device("ttyS4")));
     EXPECT_THAT(Map("COM6").problem, HasSubstr("does not exist. To use an adapter as COM6: "
@@ -157,21 +162,6 @@ TEST_F(PortMapTest, BrokenLinksLoopsAndEndedSimulatorsSayWhatTheyAre) {
                                        "); start keltrove-device again, or remove " +
                                        (m_Root / "env/COM3").string());
     EXPECT_EQ(Map("COM3").device, "");
-}
-
-// An entry's link may hold a network port's name: the name is then its device, under the
-// map's trust rule as any entry.
-TEST_F(PortMapTest, AnEntryMayHoldANetworkPortAndIsTrustedAsAnyOther) {
-    Link("user", "COM2", "RFC2217://panel-server:4001");
-    const PortMapping mapping = Map("COM2");
-    EXPECT_EQ(mapping.problem, "");
-    EXPECT_EQ(mapping.device, "rfc2217://panel-server:4001");
-    EXPECT_EQ(DescribeMapping(mapping), "COM2 → " + (m_Root / "user/COM2").string() +
-                                            " → RFC2217://panel-server:4001 → "
-                                            "rfc2217://panel-server:4001 (your map)");
-    fs::permissions(m_Root / "user", fs::perms::others_write, fs::perm_options::add);
-    EXPECT_THAT(Map("COM2").problem, HasSubstr("may be changed by anyone"));
-    EXPECT_EQ(Map("COM2").device, "");
 }
 
 TEST(SerialPortCheck, OnlyTerminalDevicesAreSerialPorts) {
