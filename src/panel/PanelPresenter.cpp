@@ -3,6 +3,7 @@
 #include "ComNames.h"
 #include "FileIo.h"
 #include "LocalTime.h"
+#include "PortDescription.h"
 #include "TableDiff.h"
 #include "TableFile.h"
 #include "TableFiles.h"
@@ -50,10 +51,22 @@ void CPanelPresenter::OnSelectPort(int index) {
 // Opens the chosen port as the port list would. One whose device is not there is awaited.
 void CPanelPresenter::OpenChosenPort() {
     m_bPortError = 0;
-    if (m_Comm.Open(ComPortName(m_nPortNo), kLineBaud, static_cast<std::uint16_t>(m_nPortNo)) ==
-        1) {
-        return;
+    // A network port's server may take seconds to answer, or not answer at all: the window
+    // says whom it waits for, and takes no input meanwhile.
+    const std::optional<NetworkPort> network = NetworkPortOf(ComPortName(m_nPortNo));
+    if (network) {
+        m_Window.SetStatusText(ConnectingText(m_nPortNo, network->Name()));
+        m_bConnecting = true;
+        UpdateActivity();
     }
+    const int opened =
+        m_Comm.Open(ComPortName(m_nPortNo), kLineBaud, static_cast<std::uint16_t>(m_nPortNo));
+    if (network) {
+        m_bConnecting = false;
+        UpdateActivity();
+        m_Window.SetStatusText({});
+    }
+    if (opened == 1) return;
     m_bPortError = 1;
     // The list keeps the choice; the user must not believe the port is open.
     const bool absent = m_Comm.LastFailure() == OpenFailure::Absent;
@@ -61,8 +74,11 @@ void CPanelPresenter::OpenChosenPort() {
     Ask(CannotOpenBox(m_nPortNo, m_Comm.LastError(), absent));
 }
 
+// A network port is not awaited: trying its server again and again would hold the window
+// for seconds each time. It is chosen again by hand.
 void CPanelPresenter::AwaitPort() {
     if (m_nAwaited == m_nPortNo || m_bClosing) return;
+    if (NetworkPortOf(ComPortName(m_nPortNo))) return;
     StopAwaiting();
     m_nAwaited = m_nPortNo;
     m_bInUseTold = false;
@@ -175,7 +191,7 @@ bool CPanelPresenter::Allows(Intent intent) const {
         case Intent::Read:
         case Intent::Write:
         case Intent::Close:
-            return m_Activity != Activity::Writing;
+            return !DropsInputDuring(m_Activity);
         case Intent::Save:
         case Intent::Load:
         case Intent::Compare:
@@ -236,7 +252,7 @@ void CPanelPresenter::OnLinkLost(std::uint16_t portTag, const std::string& reaso
     ClosePort();
     const std::string cut = *std::exchange(m_LossCut, std::nullopt);
     AwaitPort();
-    if (m_nBoxes == 0) Ask(LinkLostBox(portTag, reason, cut));
+    if (m_nBoxes == 0) Ask(LinkLostBox(portTag, reason, cut, m_nAwaited != 0));
 }
 
 void CPanelPresenter::Deliver(const LinkReport& posted) {
@@ -340,7 +356,8 @@ void CPanelPresenter::MarkDifferences(const std::vector<EntryDifference>& differ
 }
 
 void CPanelPresenter::UpdateActivity() {
-    const Activity now = m_bWriting              ? Activity::Writing
+    const Activity now = m_bConnecting           ? Activity::Connecting
+                         : m_bWriting            ? Activity::Writing
                          : m_Session.IsReading() ? Activity::Reading
                                                  : Activity::Idle;
     if (now == m_Activity) return;

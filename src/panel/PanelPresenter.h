@@ -127,6 +127,7 @@ private:
     ReadMode m_ReadMode = ReadMode::Fill;  // of the last read asked for
     Activity m_Activity = Activity::Idle;  // as the window was last told
     bool m_bWriting = false;               // a write, or its read-back, is under way
+    bool m_bConnecting = false;            // a network port is being opened
     bool m_bClosing = false;               // the window is ending: no more boxes
     // While a lost line closes the port: what it cut short, for the one box that says so.
     std::optional<std::string> m_LossCut;

@@ -35,9 +35,15 @@ enum class FileChoice { Save, Load };
 // What the window lets the user do (CPanelPresenter::Allows says it command by command).
 // Idle: everything. Reading: all but choosing a port and the table commands (Save, Load,
 // Compare), which would act behind the read's back. Writing (the frames, then the
-// read-back): nothing; the input that reaches the window meanwhile, whether it waited while
-// the write held the thread or came later, is dropped, not acted on.
-enum class Activity { Idle, Reading, Writing };
+// read-back) and Connecting (a network port chosen, until its server answers or the
+// connection gives up, within seconds): nothing; the input that reaches the window
+// meanwhile, whether it waited while the thread was held or came later, is dropped, not
+// acted on.
+enum class Activity { Idle, Reading, Writing, Connecting };
+
+constexpr bool DropsInputDuring(Activity activity) {
+    return activity == Activity::Writing || activity == Activity::Connecting;
+}
 
 class IPanelWindow {
 public:

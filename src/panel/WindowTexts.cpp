@@ -120,6 +120,10 @@ std::string PortBackText(int port) {
     return PortItemText(port) + " is back";
 }
 
+std::string ConnectingText(int port, const std::string& server) {
+    return "Connecting to " + PortAndDevice(PortItemText(port), server) + "...";
+}
+
 PanelBox CannotOpenBox(int port, const std::string& reason, bool awaited) {
     const std::string name = PortItemText(port);
     return {"Cannot open " + name,
@@ -127,11 +131,15 @@ PanelBox CannotOpenBox(int port, const std::string& reason, bool awaited) {
             MessageButtons::Ok, MessageAnswer::Ok, BoxIcon::Warning};
 }
 
-PanelBox LinkLostBox(int port, const std::string& reason, const std::string& cut) {
+PanelBox LinkLostBox(int port, const std::string& reason, const std::string& cut,
+                     bool awaited) {
     const std::string name = PortItemText(port);
     return {"Connection to " + name + " lost",
-            (cut.empty() ? "" : cut + "\n") + reason + "\nPlug the device in again: " + name +
-                " opens again by itself once it is back.",
+            (cut.empty() ? "" : cut + "\n") + reason +
+                (awaited ? "\nPlug the device in again: " + name +
+                               " opens again by itself once it is back."
+                         : "\nCheck the server and the network, then choose " + name +
+                               " again in the port list."),
             MessageButtons::Ok, MessageAnswer::Ok, BoxIcon::Warning};
 }
 

@@ -65,11 +65,17 @@ std::string ReadBackCutText();
 
 // The status line once an awaited port has come back and opened: "COM1 is back".
 std::string PortBackText(int port);
+// The status line while a network port connects: "Connecting to COM3
+// (rfc2217://10.0.0.5:4001)...".
+std::string ConnectingText(int port, const std::string& server);
 
 // `awaited`: the port opens by itself once it can.
 PanelBox CannotOpenBox(int port, const std::string& reason, bool awaited = false);
-// `cut`: what the loss cut short (WriteCutText, ReadBackCutText), or empty.
-PanelBox LinkLostBox(int port, const std::string& reason, const std::string& cut = {});
+// `cut`: what the loss cut short (WriteCutText, ReadBackCutText), or empty; `awaited`: the
+// port opens again by itself once it is back (a serial port), else it is chosen again by
+// hand (a network port).
+PanelBox LinkLostBox(int port, const std::string& reason, const std::string& cut = {},
+                     bool awaited = true);
 // A write whose read-back did not show the table: no answer, a short one, or values that
 // differ (their fields are marked).
 PanelBox WriteNotConfirmedBox(const PortState& port, const ReadResult& readBack);

@@ -15,9 +15,11 @@
 #include <iterator>
 #include <mutex>
 
+#include "FakeServer.h"
 #include "FarEnd.h"
 #include "PanelPresenter.h"
 #include "PortDir.h"
+#include "Ser2Net.h"
 #include "TableDiff.h"
 
 using namespace keltrove;
@@ -80,7 +82,7 @@ public:
         return yesNo ? m_Answer : MessageAnswer::Ok;
     }
     void ShowActivity(Activity activity) override {
-        static constexpr const char* kActivities[] = {"idle", "reading", "writing"};
+        static constexpr const char* kActivities[] = {"idle", "reading", "writing", "connecting"};
         Note(std::string("activity:") + kActivities[int(activity)]);
     }
     std::optional<std::string> ChooseFile(FileChoice choice) override {
@@ -496,6 +498,33 @@ TEST_F(Presenter, ALostPortClosesAndItsLateReportsAreDropped) {
     EXPECT_TRUE(back.Quiet());
     m_Presenter.OnRead();
     EXPECT_EQ(back.Take(8)[1], '\x40');
+}
+
+// A network port says whom it waits for while it connects, and holds the window meanwhile.
+// Lost, it is not tried again and again, each try holding the window: it is chosen again.
+TEST_F(Presenter, ANetworkPortSaysWhomItWaitsForAndIsChosenAgainByHand) {
+    const std::string closed = "tcp://127.0.0.1:" + std::to_string(test::FreeLocalPort());
+    m_Dir.Map(2, closed);
+    m_Presenter.OnSelectPort(2);
+    EXPECT_THAT(m_Timeline,
+                ElementsAre("status:", "status:Connecting to COM2 (" + closed + ")...",
+                            "activity:connecting", "activity:idle", "status:",
+                            AllOf(StartsWith("box:Cannot open COM2 | "),
+                                  HasSubstr("refused the connection"),
+                                  Not(HasSubstr("by itself")))));
+    EXPECT_FALSE(m_Presenter.IsAwaitingPort());
+
+    test::CFakeServer server;
+    m_Dir.Map(3, server.Url());
+    m_Presenter.OnSelectPort(3);
+    ASSERT_TRUE(server.Negotiated());
+    ASSERT_TRUE(m_Presenter.Comm().IsOpen());
+    m_Timeline.clear();
+    server.Drop();
+    ASSERT_TRUE(DeliverUntilABox());
+    EXPECT_THAT(Lines("box:"), ElementsAre(AllOf(StartsWith("box:Connection to COM3 lost | "),
+                                                 HasSubstr("choose COM3 again"))));
+    EXPECT_FALSE(m_Presenter.IsAwaitingPort());
 }
 
 // Compare reads the panel without touching the fields, marks each that differs with the

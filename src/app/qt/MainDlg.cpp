@@ -194,9 +194,8 @@ void CMainDlg::ShowActivity(Activity activity) {
     // Out of the member before it ends: its end runs the events that came meanwhile, and
     // one of them may begin a new activity.
     if (std::unique_ptr<CBusyWindow> ending = std::move(m_pBusy)) ending->End();
-    m_Activity = activity;
     if (m_pBusy) return;  // a new activity began meanwhile
-    if (activity == Activity::Writing) {
+    if (DropsInputDuring(activity)) {
         m_pBusy = std::make_unique<CBusyWindow>(
             *this,
             std::initializer_list<QWidget*>{m_Controls.read, m_Controls.write, m_Controls.exit,

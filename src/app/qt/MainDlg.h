@@ -82,7 +82,6 @@ private:
     CStatusLine* m_pStatusLine = nullptr;  // a child, owned by the window
     std::optional<QFont> m_ValueFont;      // made for the first received value
     std::unique_ptr<CBusyWindow> m_pBusy;  // the controls the activity holds still
-    Activity m_Activity = Activity::Idle;
     bool m_bEnding = false;  // a stop signal is ending the window
     IDialogAnswers* m_pAnswers = nullptr;
     CPanelPresenter m_Presenter;  // last: its port closes before the rest goes

@@ -8,9 +8,9 @@
 namespace keltrove {
 
 void CBusyWindow::Show(Activity activity, const std::function<bool(Intent)>& allows) {
-    const bool wasWriting = m_Activity == Activity::Writing;
+    const bool wasDropping = DropsInputDuring(m_Activity);
     m_Activity = activity;
-    if (wasWriting && activity != Activity::Writing) DropQueuedInput();
+    if (wasDropping && !DropsInputDuring(activity)) DropQueuedInput();
     if (activity != Activity::Idle && m_hFocus == nullptr) m_hFocus = ::GetFocus();
     constexpr std::pair<int, Intent> kControls[] = {{IDC_READ, Intent::Read},
                                                     {IDC_WRITE, Intent::Write},

@@ -1,5 +1,5 @@
 // BusyWindow: the main window's controls as the presenter allows them (Allows), and its
-// input held off while a write runs.
+// input held off while a write runs or a network port connects.
 //
 // Show enables Read, Write, Exit and the port list as the presenter allows them now,
 // repainting a disabled one at once, since a write holds the thread from its messages. When
@@ -23,8 +23,8 @@ public:
     void Attach(HWND dialog) { m_hWnd = dialog; }
 
     void Show(Activity activity, const std::function<bool(Intent)>& allows);
-    // A write runs: the window acts on no input meanwhile.
-    bool DropsInput() const { return m_Activity == Activity::Writing; }
+    // A write runs, or a network port connects: the window acts on no input meanwhile.
+    bool DropsInput() const { return DropsInputDuring(m_Activity); }
 
 private:
     void DropQueuedInput() const;
