@@ -37,6 +37,9 @@ characters, such as C:\Users\Jürgen\Documents\panel.txt.
 PORT may also be a port of a serial device server (ser2net, a terminal server) on the
 network: rfc2217://HOST:PORT speaks RFC 2217 and sets the server's line to 9600 baud, 8N1;
 tcp://HOST:PORT sends the bytes as they are, to a server port whose line is set up already.
+COM1 to COM8 may stand for one, for the window too: 'keltrove-cli map COM3
+rfc2217://HOST:PORT' keeps it in HKEY_CURRENT_USER\Software\Keltrove\Ports, in place of
+the system's COM3, which \\.\COM3 still reaches; 'keltrove-cli unmap COM3' removes it.
 Connecting gives up after 3 s. Neither protocol is encrypted or authenticated: keep such
 servers on a closed network, or reach them through an SSH tunnel.
 
@@ -49,6 +52,7 @@ constexpr const char* kOneDevice = "COM1 and \\\\.\\COM1";
 constexpr const char* kPipeExample = "";
 constexpr const char* kLooksAgain = "It tries the port again once a second.";
 constexpr const char* kWatched = "the ports Windows lists, looked at once a second";
+constexpr const char* kMapTarget = "a network port: rfc2217://HOST:PORT or tcp://HOST:PORT";
 #else
 constexpr const char* kPortOption =
     "a port: COM1 to COM8, a device path, rfc2217://HOST:PORT or tcp://HOST:PORT";
@@ -73,6 +77,7 @@ constexpr const char* kLooksAgain =
 constexpr const char* kWatched =
     "the ttyUSB, ttyACM and ttyS devices, the /dev/serial/by-id names and the devices that "
     "COM1 to COM8 are mapped to";
+constexpr const char* kMapTarget = "such as /dev/ttyUSB0, or rfc2217://HOST:PORT";
 #endif
 
 // `words` as a paragraph of the help: lines of at most 90 characters, a blank line before.
@@ -407,17 +412,12 @@ Parsed ParseCommandLine(int argc, const char* const* argv) {
                  ExitCodes({kExitSuccess, kExitOutputLost}, "Exit codes:"));
     CLI::App* map = app.add_subcommand("map", "maps COMn to DEVICE in your own, lasting map");
     map->add_option("COMn", request.com, "COM1 to COM8")->required()->transform(NormalPortName);
-    map->add_option("DEVICE", request.device, "such as /dev/ttyUSB0, or rfc2217://HOST:PORT")
-        ->required();
+    map->add_option("DEVICE", request.device, kMapTarget)->required();
     CLI::App* unmap = app.add_subcommand("unmap", "removes COMn from your own map");
     unmap->add_option("COMn", request.com, "COM1 to COM8")->required()->transform(NormalPortName);
     for (CLI::App* edit : {map, unmap}) {
         edit->footer(std::string(kPorts) +
                      ExitCodes({kExitSuccess, kExitUsage, kExitOutputLost}, "Exit codes:"));
-#ifdef _WIN32
-        // There is no map to edit: Device Manager renumbers a port, as `map` says if asked.
-        edit->group("");
-#endif
     }
     // After the commands, which would each take it over as their own.
     app.footer(std::string(kPorts) + SeveralPorts() + Waiting() + kReading + kWriting + kStation +

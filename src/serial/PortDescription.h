@@ -2,7 +2,8 @@
 // `keltrove-cli ports`.
 //
 // On Linux it follows the COM map (PortMap.h), whose entries may also name network ports,
-// and says which place the mapping came from; on Windows the names are the system's own.
+// and says which place the mapping came from; on Windows the names are the system's own,
+// except a COMn that the user's map (win32/PortMap.h) gives a network port.
 // Reads the system's state now, since a device can come and go while the program runs.
 // Callable from any thread; never fails.
 #pragma once
@@ -24,8 +25,8 @@ struct PortDescription {
 
 PortDescription DescribePort(std::string_view name);
 
-// The network port that `name` stands for: the name itself (rfc2217://..., tcp://...) or, on
-// Linux, a COMn whose map entry holds one. Nothing for a serial port, and for a name that
+// The network port that `name` stands for: the name itself (rfc2217://..., tcp://...) or a
+// COMn whose map entry holds one. Nothing for a serial port, and for a name that
 // cannot be opened (the open then says why).
 std::optional<NetworkPort> NetworkPortOf(std::string_view name);
 

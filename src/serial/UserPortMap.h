@@ -6,8 +6,13 @@
 // stays the same whichever USB socket the adapter is in, while /dev/ttyUSB0 may not. A
 // network port (rfc2217://HOST:PORT, tcp://HOST:PORT) is mapped as a link whose text is its
 // name; nothing connects to it until the port is opened. An entry that is not a link
-// (something the user put there) is never replaced. Callable from
-// any thread; failures are returned, never thrown.
+// (something the user put there) is never replaced.
+//
+// On Windows the map is a registry key (win32/PortMap.h) and holds network ports only: an
+// entry is one REG_SZ value, written in one step, and `unmap` removes the value whatever
+// it holds. `byIdDir` is not used there.
+//
+// Callable from any thread; failures are returned, never thrown.
 #pragma once
 
 #include <string>
@@ -16,7 +21,7 @@
 namespace keltrove {
 
 struct MapEdit {
-    std::string entry;   // <map>/COMn
+    std::string entry;   // <map>/COMn; on Windows HKEY_CURRENT_USER\Software\Keltrove\Ports\COMn
     std::string target;  // what it now points at (map)
     std::string error;   // why nothing was changed; empty on success
     std::string note;    // something worth saying on success

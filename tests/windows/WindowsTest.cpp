@@ -4,7 +4,8 @@
 // $KELTROVE_WINE_PORTS, $KELTROVE_WINE runs a Windows program and $KELTROVE_WINDOWS_BUILD
 // holds the cross build. Each case plugs a fresh simulator in as COM5 at a line speed no
 // machine port has, and the Windows side refuses any port that does not report it; the
-// network case reaches its simulators through ser2net instead, and no COM port.
+// network case reaches its simulators through ser2net instead, by name and as COM7 through
+// the user's map, and opens no COM port.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -281,8 +282,10 @@ TEST_F(UnderWine, CliHangUpMidReadEndsWithoutSpinning) {
                   100ms, std::chrono::duration_cast<std::chrono::microseconds>(after) / 10));
 }
 
-// keltrove-cli.exe through ser2net on both kinds of accepter: Winsock and WSAEventSelect.
-TEST_F(UnderWine, CliReadsWritesAndVerifiesThroughSer2Net) {
+// keltrove-cli.exe through ser2net on both kinds of accepter: Winsock and WSAEventSelect;
+// then as COM7 through the user's map, in the prefix's HKCU. (COM7 of the prefix leads to a
+// link of the tests' own folder, should the map be passed over.)
+TEST_F(UnderWine, CliReadsWritesAndVerifiesThroughSer2NetAlsoAsAMappedPort) {
     std::vector<std::unique_ptr<CSimulatorProcess>> devices;
     for (const char* com : {"COM1", "COM2"}) {
         devices.push_back(std::make_unique<CSimulatorProcess>(
@@ -302,6 +305,34 @@ TEST_F(UnderWine, CliReadsWritesAndVerifiesThroughSer2Net) {
         EXPECT_EQ(run.code, 0) << run.err;
         EXPECT_THAT(run.out, HasSubstr("\n7 ÿ\\x0D1ÿ\n"));
     }
+
+    // No ASSERT from here on: the last step removes the entry, which would outlive the test.
+    const std::string entry = "HKEY_CURRENT_USER\\Software\\Keltrove\\Ports\\COM7";
+    Outcome run = Cli({"map", "com7", server.Rfc2217()});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_THAT(run.err, HasSubstr("COM7 → " + server.Rfc2217() + " (" + entry + ")"));
+    const std::string tcpPort = server.Rfc2217().substr(server.Rfc2217().rfind(':') + 1);
+    EXPECT_THAT(Cli({"ports"}).out,
+                HasSubstr("COM7 → " + server.Rfc2217() +
+                          " (your map)\n    network port: RFC 2217, host 127.0.0.1, TCP port " +
+                          tcpPort + "\n"));
+    run = Cli({"read", "-p", "COM7"});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_THAT(run.out, HasSubstr("# read from COM7 (" + server.Rfc2217() + ") at "));
+    // A value that is no text is refused, not taken as the system's COM7.
+    const Outcome dword = RunProgram({m_strWine, "reg", "add", "HKCU\\Software\\Keltrove\\Ports",
+                                      "/v", "COM7", "/t", "REG_DWORD", "/d", "1", "/f"},
+                                     m_Dir.string());
+    EXPECT_EQ(dword.code, 0) << dword.err;
+    run = Cli({"read", "-p", "COM7"});
+    EXPECT_EQ(run.code, 3) << run.err;
+    EXPECT_THAT(run.err, HasSubstr(entry + " is a REG_DWORD value, not text (REG_SZ), so it was "
+                                           "ignored and COM7 does not open: remove it with "
+                                           "keltrove-cli unmap COM7"));
+    run = Cli({"unmap", "COM7"});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_THAT(run.err, HasSubstr("COM7 removed from your map (" + entry + ")"));
+    EXPECT_THAT(Cli({"ports"}).out, Not(HasSubstr("(your map)")));
 }
 
 }  // namespace

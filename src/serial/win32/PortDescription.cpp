@@ -4,12 +4,35 @@
 
 #include <array>
 
+#include "PortMap.h"
 #include "SystemError.h"
 
 namespace keltrove {
 
+namespace {
+
+// The user's map, which `keltrove-cli map` writes; its entry comes before the system's port.
+PortDescription FromUserMap(const std::string& port, const MapEntry& mapped) {
+    PortDescription description;
+    description.place = "your map";
+    if (mapped.network) {
+        // A network port is tried only when it is opened.
+        description.device = mapped.network->Name();
+        description.chain = port + " → " + description.device + " (" + description.place + ")";
+    } else {
+        description.chain = port + " (" + description.place + ")";
+        description.problem = mapped.problem;
+    }
+    return description;
+}
+
+}  // namespace
+
 PortDescription DescribePort(std::string_view name) {
     const std::string port(name);
+    if (const std::optional<MapEntry> mapped = UserMapEntryOf(name)) {
+        return FromUserMap(port, *mapped);
+    }
     PortDescription description;
     description.place = "the system's own ports";
     // The kernel device behind the name, "\Device\Serial0", when the system has the port.
@@ -25,7 +48,9 @@ PortDescription DescribePort(std::string_view name) {
 }
 
 std::optional<NetworkPort> NetworkPortOf(std::string_view name) {
-    return ParseNetworkPortName(name);
+    if (auto direct = ParseNetworkPortName(name)) return direct;
+    const std::optional<MapEntry> mapped = UserMapEntryOf(name);
+    return mapped ? mapped->network : std::nullopt;
 }
 
 }  // namespace keltrove

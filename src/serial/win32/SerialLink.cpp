@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "ComNames.h"
+#include "PortMap.h"
 #include "SystemError.h"
 #include "WriteTime.h"
 
@@ -65,6 +66,15 @@ PortHandle CSerialLink::OpenExclusive() {
     // CON, NUL, AUX or a file would open as well, and AUX would even be COM1 by another name.
     if (std::string wrong = PortNameProblem(m_strDevice); !wrong.empty()) {
         Fail(std::move(wrong));
+        return {};
+    }
+    // A COMn that the user's map has is never the system's port: its entry was refused, or
+    // was made after Open looked, and the next open takes it.
+    if (const std::optional<MapEntry> mapped = UserMapEntryOf(m_strDevice)) {
+        Fail(mapped->network
+                 ? mapped->entry + " was made while " + m_strDevice + " was opening; open it again"
+                 : mapped->problem,
+             OpenFailure::Absent);
         return {};
     }
     m_strDevicePath = DevicePathFor(m_strDevice);
