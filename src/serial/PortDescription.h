@@ -23,6 +23,9 @@ struct PortDescription {
     std::string problem;  // why it cannot be opened now; empty when it can
 };
 
+// The place of an entry of the user's own map, which `keltrove-cli map` writes.
+inline constexpr std::string_view kUserMapPlace = "your map";
+
 PortDescription DescribePort(std::string_view name);
 
 // The network port that `name` stands for: the name itself (rfc2217://..., tcp://...) or a

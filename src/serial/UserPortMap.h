@@ -18,6 +18,8 @@
 #include <string>
 #include <string_view>
 
+#include "SerialDevices.h"
+
 namespace keltrove {
 
 struct MapEdit {
@@ -27,8 +29,17 @@ struct MapEdit {
     std::string note;    // something worth saying on success
 };
 
+// What both platforms' maps say: a name that is no COM name, and the note on a network
+// port, which is mapped without connecting to it.
+inline std::string NotAPortNameText(std::string_view com) {
+    return "'" + std::string(com) + "' is not a port name: use COM1 to COM8";
+}
+inline std::string NotTriedNowText(const std::string& network, std::string_view com) {
+    return network + " is not tried now: " + std::string(com) + " connects to it when it is opened";
+}
+
 MapEdit AddToUserMap(std::string_view com, const std::string& device,
-                     const std::string& byIdDir = "/dev/serial/by-id");
+                     const std::string& byIdDir = std::string(kSerialByIdDir));
 MapEdit RemoveFromUserMap(std::string_view com);
 
 }  // namespace keltrove

@@ -16,6 +16,7 @@
 
 #include "ComNames.h"
 #include "NetworkPortName.h"
+#include "PortDescription.h"
 #include "SystemError.h"
 
 namespace keltrove {
@@ -204,7 +205,7 @@ std::string_view PlaceName(PortPlace place) {
         case PortPlace::Environment:
             return "$KELTROVE_PORT_DIR";
         case PortPlace::User:
-            return "your map";
+            return kUserMapPlace;
         case PortPlace::System:
             return "the system's map";
         case PortPlace::BuiltIn:

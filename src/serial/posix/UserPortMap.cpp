@@ -81,7 +81,7 @@ MapEdit EditFor(std::string_view com) {
     const std::string name(com);
     MapEdit edit;
     edit.entry = UserMapDirectory() + "/" + name;
-    if (ComNumber(com) == 0) edit.error = "'" + name + "' is not a port name: use COM1 to COM8";
+    if (ComNumber(com) == 0) edit.error = NotAPortNameText(com);
     return edit;
 }
 
@@ -113,8 +113,7 @@ MapEdit AddToUserMap(std::string_view com, const std::string& device, const std:
     // A network port is kept as the link's text, which PortMap reads back as its name.
     edit.target = network ? network->Name() : StableName(device, byIdDir);
     if (network) {
-        edit.note = network->Name() + " is not tried now: " + name + " connects to it when it " +
-                    "is opened";
+        edit.note = NotTriedNowText(network->Name(), name);
     } else if (edit.target != device) {
         edit.note = "mapped through " + edit.target +
                     ", which stays the same whichever USB "

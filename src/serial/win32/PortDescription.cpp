@@ -14,7 +14,7 @@ namespace {
 // The user's map, which `keltrove-cli map` writes; its entry comes before the system's port.
 PortDescription FromUserMap(const std::string& port, const MapEntry& mapped) {
     PortDescription description;
-    description.place = "your map";
+    description.place = kUserMapPlace;
     if (mapped.network) {
         // A network port is tried only when it is opened.
         description.device = mapped.network->Name();

@@ -18,8 +18,7 @@ namespace {
 MapEdit EditFor(std::string_view com) {
     MapEdit edit;
     edit.entry = UserMapName(com);
-    if (ComNumber(com) == 0)
-        edit.error = "'" + std::string(com) + "' is not a port name: use COM1 to COM8";
+    if (ComNumber(com) == 0) edit.error = NotAPortNameText(com);
     return edit;
 }
 
@@ -70,8 +69,7 @@ MapEdit AddToUserMap(std::string_view com, const std::string& device, const std:
         edit.error = DescribeRegistryError(edit.entry, status);
         return edit;
     }
-    edit.note = edit.target + " is not tried now: " + name + " connects to it when it is opened" +
-                Shadowed(name);
+    edit.note = NotTriedNowText(edit.target, name) + Shadowed(name);
     return edit;
 }
 
