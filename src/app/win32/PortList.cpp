@@ -6,6 +6,8 @@
 #include <commctrl.h>
 // clang-format on
 
+#include "ComNames.h"
+#include "PortDescription.h"
 #include "SystemError.h"
 #include "WindowTexts.h"
 
@@ -79,7 +81,10 @@ const wchar_t* CPortList::TipText(UINT_PTR tool) {
 
 std::wstring CPortList::Describe(int index) const {
     std::string text = DescribePortItem(index).tooltip;
-    if (index != kPortDisable) text += "\n" + std::string(kComNumberHint);
+    // Device Manager numbers the adapters, not a server that the user's map names.
+    if (index != kPortDisable && !NetworkPortOf(ComPortName(index))) {
+        text += "\n" + std::string(kComNumberHint);
+    }
     return Widen(text + "\n" + std::string(kPortKeysTip));
 }
 
