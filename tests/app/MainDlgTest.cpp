@@ -46,8 +46,7 @@ std::string Frame8(std::uint8_t command, std::uint8_t index, const std::string& 
 }
 
 int ThreadCount() {
-    using std::filesystem::directory_iterator;
-    return static_cast<int>(std::distance(directory_iterator("/proc/self/task"), {}));
+    return CountEntries("/proc/self/task");
 }
 
 // Runs `during` in the first pause of a write, then skips every pause.

@@ -20,11 +20,6 @@ namespace {
 
 using Texts = std::vector<std::string>;
 
-int Descriptors() {
-    return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
-                                          std::filesystem::directory_iterator()));
-}
-
 // The simulator's table as the fields show it.
 QStringList DefaultTable() {
     QStringList values;
@@ -174,7 +169,7 @@ private slots:
         const std::string fifo = m_PortDir->File("control").string();
         QVERIFY(StartDevice({"--control", QString::fromStdString(fifo)}));
         QVERIFY(OpenDialog());
-        const int descriptors = Descriptors();
+        const int descriptors = CountEntries("/proc/self/fd");
         const CPanelPresenter& presenter = m_Dlg->Presenter();
         for (std::size_t cycle = 1; cycle <= 10; ++cycle) {
             std::ofstream(fifo) << "unplug\n";
@@ -186,7 +181,7 @@ private slots:
         }
         QCOMPARE(m_Log.Texts().size(), std::size_t{10});
         QCOMPARE(m_PortDir->LockFiles(), 1);
-        QCOMPARE(Descriptors(), descriptors);
+        QCOMPARE(CountEntries("/proc/self/fd"), descriptors);
         Click(IDC_READ);
         QTRY_COMPARE_WITH_TIMEOUT(FieldTexts(), DefaultTable(), kGuardMs);
     }

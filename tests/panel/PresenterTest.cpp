@@ -12,7 +12,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <mutex>
 
 #include "FarEnd.h"
@@ -33,12 +32,7 @@ namespace {
 namespace fs = std::filesystem;
 using Timeline = std::vector<std::string>;
 
-constexpr std::chrono::milliseconds kGuard{10'000};  // only against a hang
-
-std::string ReadText(const fs::path& path) {
-    std::ifstream file(path);
-    return std::string(std::istreambuf_iterator<char>(file), {});
-}
+constexpr std::chrono::milliseconds kGuard{test::kGuardMs};
 
 // The device's report of `entry`: four bytes as they stand, a shorter value as a write of it
 // would have stored it.
@@ -276,7 +270,7 @@ TEST_F(Presenter, AFailedReadSavedAndLoadedAgainGuardsTheWrite) {
                             "write cannot put back as they stand:\n" +
                                 odd + "\nThe file notes them in comment lines. [Yes/No]",
                             "choose:save"));
-    const std::string text = ReadText(file);
+    const std::string text = test::FileText(file);
     EXPECT_THAT(text, HasSubstr("# saved from the Keltrove window at "));
     EXPECT_THAT(text, HasSubstr("\n# " + odd + "\n"));
     EXPECT_THAT(text, HasSubstr("# entries 10 to 32 were not read from the panel"));
@@ -324,8 +318,8 @@ TEST_F(Presenter, ASaveGoesThroughALinkOrSaysWhyItCannot) {
         m_Presenter.OnSave();
         EXPECT_TRUE(fs::is_symlink(m_Dir.File(name))) << name;
     }
-    EXPECT_THAT(ReadText(file), HasSubstr("\n1 77\n"));
-    EXPECT_THAT(ReadText(m_Dir.File("new.txt")), HasSubstr("\n1 77\n"));
+    EXPECT_THAT(test::FileText(file), HasSubstr("\n1 77\n"));
+    EXPECT_THAT(test::FileText(m_Dir.File("new.txt")), HasSubstr("\n1 77\n"));
 
     m_Window.m_Chosen = m_Dir.File("no/such.txt").string();
     m_Presenter.OnSave();

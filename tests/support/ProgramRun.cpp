@@ -12,17 +12,13 @@
 #include <stdexcept>
 #include <thread>
 
+#include "TestIo.h"
+
 extern char** environ;
 
 namespace keltrove::test {
 
 namespace {
-
-std::string ReadWhole(const std::string& path) {
-    std::ostringstream text;
-    text << std::ifstream(path).rdbuf();
-    return text.str();
-}
 
 std::chrono::microseconds CpuOf(const timeval& user, const timeval& system) {
     return std::chrono::seconds(user.tv_sec + system.tv_sec) +
@@ -112,8 +108,8 @@ Outcome CProgramRun::Finish() {
         run.cpu = CpuOf(m_Usage.ru_utime, m_Usage.ru_stime);  // with the children it reaped
     }
     m_Pid = -1;
-    run.out = ReadWhole(m_strOut);
-    run.err = ReadWhole(m_strErr);
+    run.out = FileText(m_strOut);
+    run.err = FileText(m_strErr);
     return run;
 }
 

@@ -9,8 +9,6 @@
 
 #include <cerrno>
 #include <csignal>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 #include <utility>
 
@@ -109,9 +107,7 @@ int CSimulatorProcess::Stop() {
 }
 
 std::string CSimulatorProcess::Log() const {
-    std::ostringstream text;
-    text << std::ifstream(m_strLogPath).rdbuf();
-    return text.str();
+    return FileText(m_strLogPath);
 }
 
 }  // namespace keltrove::test
