@@ -6,8 +6,8 @@
 #include <algorithm>
 
 #include "AnswerShaper.h"
+#include "DeviceFrames.h"
 #include "DeviceSession.h"
-#include "DeviceTable.h"
 #include "PanelBench.h"
 #include "RxAssembler.h"
 
@@ -15,24 +15,6 @@ namespace keltrove::device {
 namespace {
 
 using namespace std::chrono_literals;
-
-Frame CommandFrame(Command command) {
-    Frame frame = kInitialFrame;
-    SetCommandFrame(frame, command);
-    return frame;
-}
-
-Frame Entry(int entry, std::string_view text) {
-    Frame frame = kInitialFrame;
-    SetEntryFrame(frame, Command::WriteEntry, static_cast<std::uint8_t>(entry), AlignValue(text));
-    return frame;
-}
-
-std::vector<std::uint8_t> Bytes(std::span<const Frame> frames) {
-    std::vector<std::uint8_t> bytes;
-    for (const Frame& frame : frames) bytes.insert(bytes.end(), frame.begin(), frame.end());
-    return bytes;
-}
 
 StoredValue Value(std::string_view four) {
     StoredValue value{};
@@ -42,14 +24,6 @@ StoredValue Value(std::string_view four) {
 
 TimePoint At(Nanos sinceStart) {
     return TimePoint{} + 1h + sinceStart;
-}
-
-const Frame kRead = CommandFrame(Command::ReadRequest);
-const Frame kBegin = CommandFrame(Command::WriteBegin);
-const Frame kEnd = CommandFrame(Command::WriteEnd);
-
-std::vector<Frame> DefaultReports() {
-    return CDeviceModel(DefaultTable()).Handle(kRead).replies;
 }
 
 TEST(DeviceModel, WriteStoresTheEntriesItSentOnlyAtWriteEnd) {
@@ -120,7 +94,7 @@ TEST(FrameReceiver, DropsAFrameWhoseBytesStopForLongerThanTheGap) {
 
 // Split pieces with noise and a reply gap, over many seeds.
 TEST(AnswerShaper, SplitNoisyAnswersKeepEveryReportAndEveryGap) {
-    const std::vector<Frame> reports = DefaultReports();
+    const std::vector<Frame> reports = Reports(DefaultTable());
     const auto shape = [&reports](std::uint32_t seed) {
         std::mt19937 random(seed);
         return CAnswerShaper({AnswerMode::Split, kLineBaud, 30ms, true}, random).Shape(reports);
@@ -203,7 +177,7 @@ protected:
 };
 
 TEST_F(DeviceSession, PacedAnswersKeepToTheLineAndShortWritesLoseNothing) {
-    const std::vector<std::uint8_t> full = Bytes(DefaultReports());
+    const std::vector<std::uint8_t> full = Bytes(Reports(DefaultTable()));
     Start({});
     Receive(kRead, 0ms);
     std::vector<std::uint8_t> due;
