@@ -18,12 +18,6 @@
 
 namespace keltrove::test {
 
-inline std::string Bytes(std::initializer_list<int> values) {
-    std::string s;
-    for (int v : values) s.push_back(static_cast<char>(v));
-    return s;
-}
-
 inline std::string Report(int entry, std::string_view value) {
     Frame frame{};
     SetEntryFrame(frame, Command::EntryReport, static_cast<std::uint8_t>(entry), AlignValue(value));
