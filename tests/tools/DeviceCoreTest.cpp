@@ -243,22 +243,6 @@ TEST_F(DeviceSession, EchoesGoAtOnceAndAnswersAfterTheDelay) {
     EXPECT_EQ(RunLine(260ms + LineTime(7, kLineBaud)), ReportBytes(1, "0101"));
 }
 
-// --replug-after: every new line hangs up after N frames again; --hangup-after only once.
-TEST_F(DeviceSession, ReplugHangsUpEveryLine) {
-    for (const bool everyLine : {true, false}) {
-        SessionOptions options;
-        options.hangupAfter = 3;
-        options.hangupEveryLine = everyLine;
-        Start(options);
-        for (int line = 0; line < 3; ++line) {
-            Receive(kRead, 1s * line);
-            EXPECT_EQ(RunLine(1s * line + 500ms).size(), everyLine || line == 0 ? 16u : 256u);
-            EXPECT_EQ(m_Session->HangupDue(), everyLine || line == 0);
-            if (m_Session->HangupDue()) m_Session->OnHungUp();
-        }
-    }
-}
-
 TEST(PanelList, NamesTablesWithBlanksAndPointsAtBadLines) {
     const PanelListParse good =
         ParsePanelList("# panel  stay  gap\n\n  zeros 100 0\r\nmy table.txt\t2000   500\n");
