@@ -489,20 +489,10 @@ TEST_F(KeltroveWindow, HangUpMidReadIsOneBoxAndTheWriteAsksFirst) {
     ExpectEndsWithZeroOn("key alt+F4");
 }
 
-// A control of a template as `windres` decompiles it from the built keltrove.exe: its ID,
-// its text (UTF-8) and its place.
-struct BuiltControl {
-    int id;
-    std::string text;
-    DluRect rect;
-    bool operator==(const BuiltControl& other) const {
-        return id == other.id && text == other.text && rect.x == other.rect.x &&
-               rect.y == other.rect.y && rect.cx == other.rect.cx && rect.cy == other.rect.cy;
-    }
-};
-void PrintTo(const BuiltControl& control, std::ostream* out) {
-    *out << control.id << " \"" << control.text << "\" " << control.rect.x << "," << control.rect.y
-         << " " << control.rect.cx << "x" << control.rect.cy;
+// A control of a template: its ID, its text (UTF-8) and its place, "1066 \"Read\" 392,44 48x22".
+std::string Describe(int id, const std::string& text, const DluRect& rect) {
+    return std::to_string(id) + " \"" + text + "\" " + std::to_string(rect.x) + "," +
+           std::to_string(rect.y) + " " + std::to_string(rect.cx) + "x" + std::to_string(rect.cy);
 }
 
 // A decompiled string, "Read" or L"Keltrove \xbc84\xc804", as UTF-8.
@@ -534,9 +524,9 @@ std::string DecompiledText(const std::string& quoted) {
 // The controls of dialog `id` in the decompiled resources, in template order:
 // CONTROL text, id, class, style, x, y, cx, cy; COMBOBOX id, x, y, cx, cy, style; the
 // others text, id, x, y, cx, cy, style. An icon's text is its resource's number.
-std::vector<BuiltControl> BuiltControls(const std::string& resources, int id) {
+std::vector<std::string> BuiltControls(const std::string& resources, int id) {
     std::istringstream lines(resources.substr(resources.find(std::to_string(id) + " DIALOGEX")));
-    std::vector<BuiltControl> controls;
+    std::vector<std::string> controls;
     for (std::string line; std::getline(lines, line) && line != "END";) {
         if (line.rfind("  ", 0) != 0) continue;  // the dialog's own lines, and BEGIN
         std::istringstream fields(line);
@@ -549,9 +539,8 @@ std::vector<BuiltControl> BuiltControls(const std::string& resources, int id) {
         const auto number = [&](std::size_t i) { return std::stoi(tokens.at(i), nullptr, 0); };
         const std::string& text = tokens.at(0);
         controls.push_back(
-            {number(1),
-             text.find('"') == std::string::npos ? "" : DecompiledText(text),
-             {number(place), number(place + 1), number(place + 2), number(place + 3)}});
+            Describe(number(1), text.find('"') == std::string::npos ? "" : DecompiledText(text),
+                     {number(place), number(place + 1), number(place + 2), number(place + 3)}));
     }
     return controls;
 }
@@ -568,9 +557,9 @@ TEST(BuiltWindow, HoldsTheTemplatesAsDescribed) {
         << resources.substr(0, 200);
     for (const auto& [id, dialog] : {std::pair{IDD_MAIN, &MainDialogTemplate()},
                                      std::pair{IDD_ABOUT, &AboutDialogTemplate()}}) {
-        std::vector<BuiltControl> expected;
+        std::vector<std::string> expected;
         for (const ControlTemplate& control : dialog->controls) {
-            expected.push_back({control.id, std::string(control.text), control.rect});
+            expected.push_back(Describe(control.id, std::string(control.text), control.rect));
         }
         EXPECT_EQ(BuiltControls(resources, id), expected) << "template " << id;
     }
