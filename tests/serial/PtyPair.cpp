@@ -4,33 +4,26 @@
 
 namespace keltrove::test {
 
-void RecordingEvents::Record(const std::function<void(LinkRecords&)>& change) {
+void RecordingEvents::Record(char kind, const std::function<void(LinkRecords&)>& change) {
     {
         std::lock_guard lock(m_Mutex);
         change(m_Records);
+        m_Records.order += kind;
     }
     m_Changed.notify_all();
 }
 
 void RecordingEvents::OnRxNotify(std::uint16_t portTag) {
-    Record([&](LinkRecords& records) {
-        records.notified.push_back(portTag);
-        records.order += 'n';
-    });
+    Record('n', [&](LinkRecords& records) { records.notified.push_back(portTag); });
 }
 
 void RecordingEvents::OnQueueFull(std::uint16_t /*portTag*/, std::uint32_t droppedBytes) {
-    Record([&](LinkRecords& records) {
-        records.dropped.push_back(droppedBytes);
-        records.order += 'f';
-    });
+    Record('f', [&](LinkRecords& records) { records.dropped.push_back(droppedBytes); });
 }
 
 void RecordingEvents::OnLinkLost(std::uint16_t portTag, std::string reason) {
-    Record([&](LinkRecords& records) {
-        records.lost.emplace_back(portTag, std::move(reason));
-        records.order += 'l';
-    });
+    Record('l',
+           [&](LinkRecords& records) { records.lost.emplace_back(portTag, std::move(reason)); });
 }
 
 LinkRecords RecordingEvents::Snapshot() const {

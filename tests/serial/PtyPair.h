@@ -42,7 +42,7 @@ public:
     bool WaitForNotifications(std::size_t count);
 
 private:
-    void Record(const std::function<void(LinkRecords&)>& change);
+    void Record(char kind, const std::function<void(LinkRecords&)>& change);
 
     mutable std::mutex m_Mutex;
     std::condition_variable m_Changed;
