@@ -48,19 +48,14 @@ private:
         return !m_Device->WaitPlugged().empty();
     }
 
-    // The window, on COM1.
+    // The window, where the user picks COM1; it opens without a box.
     bool OpenDialog() {
         m_Log = CMessageLog();
         m_Dlg = std::make_unique<CMainDlg>(&m_NoPause, &m_Log);
         m_Dlg->show();
-        return QTest::qWaitForWindowExposed(m_Dlg.get()) && ChooseCom1();
-    }
-
-    // The user picks COM1; it opens without a box.
-    bool ChooseCom1() {
-        const std::size_t boxes = m_Log.Texts().size();
+        if (!QTest::qWaitForWindowExposed(m_Dlg.get())) return false;
         ChoosePort(*m_Dlg, 1);
-        return m_Dlg->Presenter().Comm().IsOpen() && m_Log.Texts().size() == boxes;
+        return m_Dlg->Presenter().Comm().IsOpen() && m_Log.Texts().empty();
     }
 
     void Click(int id) { QTest::mouseClick(&Button(*m_Dlg, id), Qt::LeftButton); }

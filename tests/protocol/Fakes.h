@@ -53,7 +53,6 @@ public:
     void Receive(std::string_view bytes) { m_Rx.insert(m_Rx.end(), bytes.begin(), bytes.end()); }
     // Writes succeed this many more times, then return 0; negative: always succeed.
     void FailAfter(int writes) { m_FailAfter = writes; }
-    std::size_t Waiting() const { return m_Rx.size(); }
 
     std::function<void()> m_WhileTaking;
 

@@ -248,7 +248,7 @@ TEST_F(Session, OnlyReportsAfterTheReadBackRequestConfirmAWrite) {
     m_Pause.m_WhilePaused = [this] { m_Link.Receive(Report(7, "0077")); };  // echoes
     EXPECT_EQ(m_Session.OnWrite(m_View.m_Fields, WriteCheck::ReadBack), WriteOutcome::ReadingBack);
     m_Pause.m_WhilePaused = nullptr;
-    EXPECT_EQ(m_Link.Waiting(), 0u);
+    EXPECT_EQ(m_Link.ReceivedCount(), 0u);
     const test::Timeline tail(m_Timeline.end() - 3, m_Timeline.end());
     EXPECT_EQ(tail, (test::Timeline{"tx:01 90 20 30 30 30 30 03", "pause:200",
                                     "tx:01 40 20 30 30 30 30 03"}));
@@ -284,7 +284,7 @@ TEST_F(Session, AChangeOfPortDropsTheUnfinishedFrameAndTheQueuedBytes) {
     Receive(report.substr(0, 5));
     m_Link.Receive(Report(2, "0002"));  // queued, not yet drained
     m_Session.OnPortClosed();
-    EXPECT_EQ(m_Link.Waiting(), 0u);
+    EXPECT_EQ(m_Link.ReceivedCount(), 0u);
     EXPECT_FALSE(m_Timers.m_bGap);
     Receive(report.substr(5) + Report(3, "CCDD"));  // the next port's bytes
     EXPECT_EQ(m_View.Field(1), "");
@@ -301,7 +301,7 @@ TEST_F(Session, ADrainTakesOnlyWhatWaitedWhenItBegan) {
     m_Link.Receive(Answer(1, 32));
     m_Session.OnRxNotify();
     EXPECT_EQ(stored, 1);  // one take: the 256 bytes that waited
-    EXPECT_EQ(m_Link.Waiting(), 256u);
+    EXPECT_EQ(m_Link.ReceivedCount(), 256u);
 }
 
 TEST_F(Session, EvaluateOnRequestNeverMixesAPartialFrameWithTheLastOne) {
