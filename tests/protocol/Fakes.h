@@ -18,12 +18,6 @@
 
 namespace keltrove::test {
 
-inline std::string Bytes(std::initializer_list<int> values) {
-    std::string s;
-    for (int v : values) s.push_back(static_cast<char>(v));
-    return s;
-}
-
 inline std::string Report(int entry, std::string_view value) {
     Frame frame{};
     SetEntryFrame(frame, Command::EntryReport, static_cast<std::uint8_t>(entry), AlignValue(value));
@@ -59,7 +53,6 @@ public:
     void Receive(std::string_view bytes) { m_Rx.insert(m_Rx.end(), bytes.begin(), bytes.end()); }
     // Writes succeed this many more times, then return 0; negative: always succeed.
     void FailAfter(int writes) { m_FailAfter = writes; }
-    std::size_t Waiting() const { return m_Rx.size(); }
 
     std::function<void()> m_WhileTaking;
 

@@ -1,12 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "Fakes.h"
 #include "Frame.h"
 
 namespace keltrove {
 namespace {
-
-using test::Bytes;
 
 std::string Value(std::string_view text) {
     const auto v = AlignValue(text);
@@ -23,9 +20,10 @@ TEST(FrameAlignment, RightAlignsTheFirstFourBytesWithZerosOnTheLeft) {
         EXPECT_EQ(Value(text), expected) << "text '" << text << "'";
     }
     // Any byte value is a value byte; a NUL does not end the text.
-    EXPECT_EQ(Value(Bytes({0xFF, 0x01, 0x03, 0x7F})), Bytes({0xFF, 0x01, 0x03, 0x7F}));
-    EXPECT_EQ(Value(Bytes({0, 0, 0, 0})), Bytes({0, 0, 0, 0}));
-    EXPECT_EQ(Value(Bytes({'1', 0})), Bytes({'0', '0', '1', 0}));
+    using namespace std::string_literals;
+    EXPECT_EQ(Value("\xFF\x01\x03\x7F"s), "\xFF\x01\x03\x7F"s);
+    EXPECT_EQ(Value("\0\0\0\0"s), "\0\0\0\0"s);
+    EXPECT_EQ(Value("1\0"s), "001\0"s);
 }
 
 TEST(FrameLayout, OnlyStartEndAndReportCommandMakeAnEntryReport) {

@@ -58,18 +58,8 @@ const std::string kReading = "status:Reading....";
 const std::string kReadDone = "status:Reading is completed";
 const std::string kReadFailed = "status:Reading failed";
 
-TEST_F(Session, ReadRequestCarriesTheLastEntryFrameOfAWrite) {
-    m_Session.OnRead();
-    EXPECT_EQ(m_Timeline.back(), "tx:01 40 30 30 30 30 30 03");
-    Receive(Answer(1, 32));
-
-    m_View.Type(32, "1234");
-    EXPECT_EQ(Write(), WriteOutcome::Completed);
-    m_Timeline.clear();
-    m_Session.OnRead();
-    EXPECT_EQ(m_Timeline, (test::Timeline{"tx:01 40 20 31 32 33 34 03"}));
-}
-
+// A write's frames go out in order with their pauses; the next read request carries the
+// last entry frame's bytes.
 TEST_F(Session, WriteSendsAllFramesInOrderWithItsPauses) {
     m_View.Type(1, "7");
     m_View.Type(2, "12 ");
@@ -94,6 +84,9 @@ TEST_F(Session, WriteSendsAllFramesInOrderWithItsPauses) {
     EXPECT_EQ(m_Timeline, expected);
     // The texts are kept as given, not aligned.
     EXPECT_EQ(m_Session.EntryText()[1], "12 ");
+    m_Timeline.clear();
+    m_Session.OnRead();
+    EXPECT_EQ(m_Timeline, (test::Timeline{"tx:01 40 20 30 30 41 31 03"}));
 }
 
 TEST_F(Session, WriteStopsAtTheFirstFrameThatDoesNotGoOut) {
@@ -138,17 +131,6 @@ TEST_F(Session, ReportsOutsideTheTableAreAcceptedButChangeNoEntry) {
     EXPECT_TRUE(Only("box:").empty());  // a report came, so the first-report watchdog is off
 }
 
-TEST_F(Session, NoiseAndPartialFramesLeaveTypedTextAlone) {
-    m_View.Type(9, "42");
-    const int refreshes = m_View.m_Refreshes;
-    Receive("\x7F\x02junk");
-    Receive(Report(9, "0009").substr(0, 5));
-    Receive(std::string("\x01\x40\x30\x30\x30\x30\x30\x03", 8));  // an echo of our request
-    m_Session.OnRxNotify();                                       // an empty drain
-    EXPECT_EQ(m_View.m_Refreshes, refreshes);
-    EXPECT_EQ(m_View.Field(9), "42");
-}
-
 TEST_F(Session, SilentDeviceGivesOneBoxAndAFailedRead) {
     m_View.m_Answer = MessageAnswer::No;  // "Read again now?"
     m_View.Type(1, "old");
@@ -169,7 +151,7 @@ TEST_F(Session, SilentDeviceGivesOneBoxAndAFailedRead) {
     EXPECT_EQ(Last("ended:"), "ended:missing 1 to 32");
     EXPECT_EQ(m_View.Field(1), "old");  // the watchdog does not refresh
     EXPECT_FALSE(m_Session.IsReading());
-    EXPECT_FALSE(m_Timers.m_bReply);    // nothing counts, so nothing ticks
+    EXPECT_FALSE(m_Timers.m_bReply);  // nothing counts, so nothing ticks
 
     // Every read re-arms it, even one already counting.
     m_View.m_WhileBoxOpen = nullptr;
@@ -266,7 +248,7 @@ TEST_F(Session, OnlyReportsAfterTheReadBackRequestConfirmAWrite) {
     m_Pause.m_WhilePaused = [this] { m_Link.Receive(Report(7, "0077")); };  // echoes
     EXPECT_EQ(m_Session.OnWrite(m_View.m_Fields, WriteCheck::ReadBack), WriteOutcome::ReadingBack);
     m_Pause.m_WhilePaused = nullptr;
-    EXPECT_EQ(m_Link.Waiting(), 0u);
+    EXPECT_EQ(m_Link.ReceivedCount(), 0u);
     const test::Timeline tail(m_Timeline.end() - 3, m_Timeline.end());
     EXPECT_EQ(tail, (test::Timeline{"tx:01 90 20 30 30 30 30 03", "pause:200",
                                     "tx:01 40 20 30 30 30 30 03"}));
@@ -302,7 +284,7 @@ TEST_F(Session, AChangeOfPortDropsTheUnfinishedFrameAndTheQueuedBytes) {
     Receive(report.substr(0, 5));
     m_Link.Receive(Report(2, "0002"));  // queued, not yet drained
     m_Session.OnPortClosed();
-    EXPECT_EQ(m_Link.Waiting(), 0u);
+    EXPECT_EQ(m_Link.ReceivedCount(), 0u);
     EXPECT_FALSE(m_Timers.m_bGap);
     Receive(report.substr(5) + Report(3, "CCDD"));  // the next port's bytes
     EXPECT_EQ(m_View.Field(1), "");
@@ -319,7 +301,7 @@ TEST_F(Session, ADrainTakesOnlyWhatWaitedWhenItBegan) {
     m_Link.Receive(Answer(1, 32));
     m_Session.OnRxNotify();
     EXPECT_EQ(stored, 1);  // one take: the 256 bytes that waited
-    EXPECT_EQ(m_Link.Waiting(), 256u);
+    EXPECT_EQ(m_Link.ReceivedCount(), 256u);
 }
 
 TEST_F(Session, EvaluateOnRequestNeverMixesAPartialFrameWithTheLastOne) {
@@ -342,17 +324,27 @@ public:
     std::vector<std::string> lines;
 };
 
-TEST_F(Session, TheTraceSeesEveryFrameAndEveryDiscardedByte) {
+// Noise, a report cut short and an echo of the request change no field; the trace sees
+// every frame and every byte given up.
+TEST_F(Session, TheTraceSeesWhatNoiseAndCutFramesLeaveAlone) {
     TraceRecorder trace;
     m_Session.SetTrace(&trace);
-    m_Session.OnRead();
-    Receive("\x7F\x02" + Report(1, "0001") + Report(2, "0002").substr(0, 3));
+    m_View.Type(9, "42");
+    const int refreshes = m_View.m_Refreshes;
+    Receive("\x7F\x02" + Report(9, "0009").substr(0, 3));
     GapTicks(20);
+    Receive(std::string("\x01\x40\x30\x30\x30\x30\x30\x03", 8));  // an echo of our request
+    m_Session.OnRxNotify();                                       // an empty drain
+    EXPECT_EQ(m_View.m_Refreshes, refreshes);
+    EXPECT_EQ(m_View.Field(9), "42");
+    m_Session.OnRead();
+    Receive(Report(1, "0001"));
     EXPECT_EQ(trace.lines, (std::vector<std::string>{
-                               "tx 01 40 30 30 30 30 30 03",
                                "rx noise 7f 02",
+                               "rx cut short 01 50 09",
+                               "rx 01 40 30 30 30 30 30 03",
+                               "tx 01 40 30 30 30 30 30 03",
                                "rx 01 50 01 30 30 30 31 03",
-                               "rx cut short 01 50 02",
                            }));
 }
 

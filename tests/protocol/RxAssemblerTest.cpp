@@ -38,6 +38,7 @@ protected:
     std::size_t m_nDiscarded = 0;  // bytes handed back as not part of any frame
 };
 
+// The noise holds start bytes too, which must not hide the frame that follows them.
 TEST_F(RxAssembly, RandomSplitsWithNoiseBeforeAndBetweenFramesLoseNothing) {
     std::mt19937 rng(1234);
     for (int round = 0; round < 200; ++round) {
@@ -47,7 +48,7 @@ TEST_F(RxAssembly, RandomSplitsWithNoiseBeforeAndBetweenFramesLoseNothing) {
             const int noise = std::uniform_int_distribution<int>(0, 3)(rng);
             for (int i = 0; i < noise; ++i) {
                 stream.push_back(
-                    static_cast<char>(std::uniform_int_distribution<int>(2, 255)(rng)));
+                    static_cast<char>(std::uniform_int_distribution<int>(0, 255)(rng)));
             }
             expected.push_back(Report(entry, std::to_string(rng() % 10000)));
             stream += expected.back();
@@ -72,11 +73,6 @@ TEST_F(RxAssembly, AByteLostInsideAFrameDropsThatFrameAndFindsTheNext) {
     damaged.erase(4, 1);  // 7 bytes: the next frame's start byte lands in position 7
     const auto frames = Feed(damaged + Report(2, "2222") + Report(3, "3333"));
     EXPECT_EQ(frames, (std::vector<std::string>{Report(2, "2222"), Report(3, "3333")}));
-}
-
-TEST_F(RxAssembly, AStartByteInsideNoiseDoesNotHideTheRealFrame) {
-    const auto frames = Feed(std::string("\x01\x99\x98", 3) + Report(7, "0707"));
-    EXPECT_EQ(frames, std::vector<std::string>{Report(7, "0707")});
 }
 
 TEST_F(RxAssembly, AFrameCutShortIsDiscardedAfterTwentyTicks) {

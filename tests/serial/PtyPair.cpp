@@ -1,39 +1,29 @@
 #include "PtyPair.h"
 
-#include <dirent.h>
-
-#include <filesystem>
 #include <thread>
 
 namespace keltrove::test {
 
-void RecordingEvents::Record(const std::function<void(LinkRecords&)>& change) {
+void RecordingEvents::Record(char kind, const std::function<void(LinkRecords&)>& change) {
     {
         std::lock_guard lock(m_Mutex);
         change(m_Records);
+        m_Records.order += kind;
     }
     m_Changed.notify_all();
 }
 
 void RecordingEvents::OnRxNotify(std::uint16_t portTag) {
-    Record([&](LinkRecords& records) {
-        records.notified.push_back(portTag);
-        records.order += 'n';
-    });
+    Record('n', [&](LinkRecords& records) { records.notified.push_back(portTag); });
 }
 
 void RecordingEvents::OnQueueFull(std::uint16_t /*portTag*/, std::uint32_t droppedBytes) {
-    Record([&](LinkRecords& records) {
-        records.dropped.push_back(droppedBytes);
-        records.order += 'f';
-    });
+    Record('f', [&](LinkRecords& records) { records.dropped.push_back(droppedBytes); });
 }
 
 void RecordingEvents::OnLinkLost(std::uint16_t portTag, std::string reason) {
-    Record([&](LinkRecords& records) {
-        records.lost.emplace_back(portTag, std::move(reason));
-        records.order += 'l';
-    });
+    Record('l',
+           [&](LinkRecords& records) { records.lost.emplace_back(portTag, std::move(reason)); });
 }
 
 LinkRecords RecordingEvents::Snapshot() const {
@@ -51,17 +41,6 @@ bool RecordingEvents::WaitForNotifications(std::size_t count) {
         [count](const LinkRecords& records) { return records.notified.size() >= count; });
 }
 
-int CountEntries(const char* directory) {
-    int count = 0;
-    if (DIR* dir = ::opendir(directory)) {
-        while (const dirent* entry = ::readdir(dir)) {
-            if (entry->d_name[0] != '.') ++count;
-        }
-        ::closedir(dir);
-    }
-    return count;
-}
-
 int SettledCount(const std::function<int()>& count, int expected) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     int now = count();
@@ -76,25 +55,11 @@ void PtyPair::SetUp() {
     // Sanitizer runtimes start a helper thread along with the first thread; let that happen
     // before a test counts the process's threads.
     std::thread([] {}).join();
-    char lockDir[] = "/tmp/keltrove-locks-XXXXXX";
-    ASSERT_NE(::mkdtemp(lockDir), nullptr);
-    m_strLockDir = lockDir;
-    ::setenv("KELTROVE_LOCK_DIR", lockDir, 1);
 }
 
 void PtyPair::TearDown() {
     m_Link.Close();
-    EXPECT_EQ(LockFiles(), std::vector<std::string>{}) << "a lock file was left behind";
-    ::unsetenv("KELTROVE_LOCK_DIR");
-    std::filesystem::remove_all(m_strLockDir);
-}
-
-std::vector<std::string> PtyPair::LockFiles() const {
-    std::vector<std::string> names;
-    for (const auto& file : std::filesystem::directory_iterator(m_strLockDir)) {
-        names.push_back(file.path().filename().string());
-    }
-    return names;
+    EXPECT_EQ(m_Dir.LockFiles(), 0) << "a lock file was left behind";
 }
 
 termios PtyPair::SlaveSettings() const {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "FarEnd.h"
+#include "PortDir.h"
 #include "SerialLink.h"
 
 namespace keltrove::test {
@@ -41,15 +42,12 @@ public:
     bool WaitForNotifications(std::size_t count);
 
 private:
-    void Record(const std::function<void(LinkRecords&)>& change);
+    void Record(char kind, const std::function<void(LinkRecords&)>& change);
 
     mutable std::mutex m_Mutex;
     std::condition_variable m_Changed;
     LinkRecords m_Records;
 };
-
-// Entries in a /proc directory, such as /proc/self/fd or /proc/self/task.
-int CountEntries(const char* directory);
 
 // Rechecks `count` until it gives `expected`, for counts the kernel settles a moment after
 // the call that changed them (an exited thread leaves /proc/self/task when it is reaped).
@@ -69,14 +67,11 @@ protected:
     // Takes the window's side of the queue: everything held now.
     std::vector<std::uint8_t> TakeAll();
 
-    // The UUCP lock files that Open has left in the test's own lock directory.
-    std::vector<std::string> LockFiles() const;
-    std::string LockDir() const { return m_strLockDir; }
-
+    CPortDir m_Dir;  // the lock folder is the test's own
+    const std::string m_strLockDir = m_Dir.File("locks").string();
     CFarEnd m_Far;
     const int m_nSlave = m_Far.SlaveFd();
     const std::string m_strPath = m_Far.SlavePath();
-    std::string m_strLockDir;
     RecordingEvents m_Events;
     CSerialLink m_Link{&m_Events};
 };

@@ -9,12 +9,12 @@
 #include <stdexcept>
 #include <string>
 
+#include "TestIo.h"
+
 namespace keltrove::test {
 
 class CFarEnd {
 public:
-    static constexpr int kGuardMs = 10'000;  // only against a hang
-
     CFarEnd() {
         char name[256] = {};
         if (::openpty(&m_nMaster, &m_nSlave, name, nullptr, nullptr) != 0) {
@@ -39,16 +39,7 @@ public:
         }
     }
     // `count` bytes the program sent; fewer only when the guard ran out.
-    std::string Take(std::size_t count) const {
-        std::string bytes(count, '\0');
-        std::size_t got = 0;
-        pollfd far{m_nMaster, POLLIN, 0};
-        for (ssize_t n = 0; got < count && ::poll(&far, 1, kGuardMs) == 1; got += n) {
-            if ((n = ::read(m_nMaster, bytes.data() + got, count - got)) <= 0) break;
-        }
-        bytes.resize(got);
-        return bytes;
-    }
+    std::string Take(std::size_t count) const { return ReadBytes(m_nMaster, count); }
     // Nothing more has come from the program.
     bool Quiet() const {
         pollfd far{m_nMaster, POLLIN, 0};

@@ -8,21 +8,18 @@
 
 #include <csignal>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
+
+#include "TestIo.h"
 
 extern char** environ;
 
 namespace keltrove::test {
 
 namespace {
-
-std::string ReadWhole(const std::string& path) {
-    std::ostringstream text;
-    text << std::ifstream(path).rdbuf();
-    return text.str();
-}
 
 std::chrono::microseconds CpuOf(const timeval& user, const timeval& system) {
     return std::chrono::seconds(user.tv_sec + system.tv_sec) +
@@ -83,25 +80,15 @@ long CProgramRun::ResidentKiB() const {
 }
 
 std::chrono::microseconds CProgramRun::CpuSoFar() const {
-    // Fields 14 and 15 of /proc/<pid>/stat, after the parenthesised name.
-    std::ifstream stat("/proc/" + std::to_string(m_Pid) + "/stat");
-    std::string line;
-    std::getline(stat, line);
-    const auto name = line.rfind(')');
+    // Fields 14 and 15 of /proc/<pid>/stat, the 12th and 13th after the parenthesised name.
+    const std::string stat = FileText("/proc/" + std::to_string(m_Pid) + "/stat");
+    const auto name = stat.rfind(')');
     if (name == std::string::npos) return {};
-    std::istringstream fields(line.substr(name + 2));
-    std::string field;
-    long long user = 0;
-    long long system = 0;
-    for (int index = 3; fields >> field; ++index) {
-        if (index == 14) user = std::stoll(field);
-        if (index == 15) {
-            system = std::stoll(field);
-            break;
-        }
-    }
-    const long ticks = ::sysconf(_SC_CLK_TCK);
-    return std::chrono::microseconds((user + system) * 1000000 / ticks);
+    std::istringstream fields(stat.substr(name + 2));
+    const std::vector<std::string> after{std::istream_iterator<std::string>(fields), {}};
+    if (after.size() < 13) return {};
+    const long long ticks = std::stoll(after[11]) + std::stoll(after[12]);
+    return std::chrono::microseconds(ticks * 1000000 / ::sysconf(_SC_CLK_TCK));
 }
 
 Outcome CProgramRun::Finish() {
@@ -112,8 +99,8 @@ Outcome CProgramRun::Finish() {
         run.cpu = CpuOf(m_Usage.ru_utime, m_Usage.ru_stime);  // with the children it reaped
     }
     m_Pid = -1;
-    run.out = ReadWhole(m_strOut);
-    run.err = ReadWhole(m_strErr);
+    run.out = FileText(m_strOut);
+    run.err = FileText(m_strErr);
     return run;
 }
 

@@ -9,8 +9,6 @@
 
 #include <cerrno>
 #include <csignal>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 #include <utility>
 
@@ -116,9 +114,7 @@ int CChildProcess::Stop() {
 }
 
 std::string CChildProcess::Log() const {
-    std::ostringstream text;
-    text << std::ifstream(m_strLogPath).rdbuf();
-    return text.str();
+    return FileText(m_strLogPath);
 }
 
 }  // namespace keltrove::test

@@ -12,12 +12,10 @@
 #include <string_view>
 #include <vector>
 
+#include "TestIo.h"
 #include "UniqueFd.h"
 
 namespace keltrove::test {
-
-// Failure guard for waits: generous, since it only ends a test that would hang.
-inline constexpr int kGuardMs = 10000;
 
 class CChildProcess {
 public:

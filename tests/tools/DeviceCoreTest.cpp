@@ -6,8 +6,8 @@
 #include <algorithm>
 
 #include "AnswerShaper.h"
+#include "DeviceFrames.h"
 #include "DeviceSession.h"
-#include "DeviceTable.h"
 #include "PanelBench.h"
 #include "RxAssembler.h"
 
@@ -15,24 +15,6 @@ namespace keltrove::device {
 namespace {
 
 using namespace std::chrono_literals;
-
-Frame CommandFrame(Command command) {
-    Frame frame = kInitialFrame;
-    SetCommandFrame(frame, command);
-    return frame;
-}
-
-Frame Entry(int entry, std::string_view text) {
-    Frame frame = kInitialFrame;
-    SetEntryFrame(frame, Command::WriteEntry, static_cast<std::uint8_t>(entry), AlignValue(text));
-    return frame;
-}
-
-std::vector<std::uint8_t> Bytes(std::span<const Frame> frames) {
-    std::vector<std::uint8_t> bytes;
-    for (const Frame& frame : frames) bytes.insert(bytes.end(), frame.begin(), frame.end());
-    return bytes;
-}
 
 StoredValue Value(std::string_view four) {
     StoredValue value{};
@@ -42,14 +24,6 @@ StoredValue Value(std::string_view four) {
 
 TimePoint At(Nanos sinceStart) {
     return TimePoint{} + 1h + sinceStart;
-}
-
-const Frame kRead = CommandFrame(Command::ReadRequest);
-const Frame kBegin = CommandFrame(Command::WriteBegin);
-const Frame kEnd = CommandFrame(Command::WriteEnd);
-
-std::vector<Frame> DefaultReports() {
-    return CDeviceModel(DefaultTable()).Handle(kRead).replies;
 }
 
 TEST(DeviceModel, WriteStoresTheEntriesItSentOnlyAtWriteEnd) {
@@ -120,7 +94,7 @@ TEST(FrameReceiver, DropsAFrameWhoseBytesStopForLongerThanTheGap) {
 
 // Split pieces with noise and a reply gap, over many seeds.
 TEST(AnswerShaper, SplitNoisyAnswersKeepEveryReportAndEveryGap) {
-    const std::vector<Frame> reports = DefaultReports();
+    const std::vector<Frame> reports = Reports(DefaultTable());
     const auto shape = [&reports](std::uint32_t seed) {
         std::mt19937 random(seed);
         return CAnswerShaper({AnswerMode::Split, kLineBaud, 30ms, true}, random).Shape(reports);
@@ -203,7 +177,7 @@ protected:
 };
 
 TEST_F(DeviceSession, PacedAnswersKeepToTheLineAndShortWritesLoseNothing) {
-    const std::vector<std::uint8_t> full = Bytes(DefaultReports());
+    const std::vector<std::uint8_t> full = Bytes(Reports(DefaultTable()));
     Start({});
     Receive(kRead, 0ms);
     std::vector<std::uint8_t> due;
@@ -267,22 +241,6 @@ TEST_F(DeviceSession, EchoesGoAtOnceAndAnswersAfterTheDelay) {
     Receive(kRead, 0ms);
     EXPECT_EQ(m_Session->NextDue(), At(260ms));
     EXPECT_EQ(RunLine(260ms + LineTime(7, kLineBaud)), ReportBytes(1, "0101"));
-}
-
-// --replug-after: every new line hangs up after N frames again; --hangup-after only once.
-TEST_F(DeviceSession, ReplugHangsUpEveryLine) {
-    for (const bool everyLine : {true, false}) {
-        SessionOptions options;
-        options.hangupAfter = 3;
-        options.hangupEveryLine = everyLine;
-        Start(options);
-        for (int line = 0; line < 3; ++line) {
-            Receive(kRead, 1s * line);
-            EXPECT_EQ(RunLine(1s * line + 500ms).size(), everyLine || line == 0 ? 16u : 256u);
-            EXPECT_EQ(m_Session->HangupDue(), everyLine || line == 0);
-            if (m_Session->HangupDue()) m_Session->OnHungUp();
-        }
-    }
 }
 
 TEST(PanelList, NamesTablesWithBlanksAndPointsAtBadLines) {

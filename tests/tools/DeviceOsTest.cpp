@@ -12,11 +12,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
-#include "DeviceModel.h"
-#include "DeviceTable.h"
+#include "DeviceFrames.h"
 #include "PanelBench.h"
+#include "PortDir.h"
 #include "PortEntry.h"
 #include "PortMap.h"
 #include "SimulatorProcess.h"
@@ -25,64 +24,33 @@ namespace keltrove::device {
 namespace {
 
 namespace fs = std::filesystem;
+using keltrove::test::FileText;
+using keltrove::test::ReadBytes;
 
-const Frame kReadRequest{0x01, 0x40, 0x30, 0x30, 0x30, 0x30, 0x30, 0x03};
-
-std::vector<std::uint8_t> Bytes(std::initializer_list<Frame> frames) {
-    std::vector<std::uint8_t> bytes;
-    for (const Frame& frame : frames) bytes.insert(bytes.end(), frame.begin(), frame.end());
-    return bytes;
-}
-
-// What a device with `table` answers to a read request.
-std::vector<std::uint8_t> Answer(const DeviceTable& table) {
-    std::vector<std::uint8_t> bytes;
-    for (const Frame& report : CDeviceModel(table).Handle(kReadRequest).replies) {
-        bytes.insert(bytes.end(), report.begin(), report.end());
-    }
-    return bytes;
-}
-
-// `count` bytes from `port`, or those that came before the guard ran out.
-std::vector<std::uint8_t> ReadPort(int port, std::size_t count) {
-    std::vector<std::uint8_t> bytes(count);
-    std::size_t got = 0;
-    pollfd far{port, POLLIN, 0};
-    while (got < count && ::poll(&far, 1, test::kGuardMs) == 1) {
-        const ssize_t n = ::read(port, bytes.data() + got, count - got);
-        if (n <= 0) break;
-        got += static_cast<std::size_t>(n);
-    }
-    bytes.resize(got);
-    return bytes;
+// What a panel holding `table` answers a read with, as the line carries it.
+std::string Answer(const DeviceTable& table) {
+    const std::vector<std::uint8_t> bytes = Bytes(Reports(table));
+    return {bytes.begin(), bytes.end()};
 }
 
 void Send(const std::string& fifo, const std::string& commands) {
     std::ofstream(fifo) << commands << "\n";
 }
 
+// The test's own port directory, which $KELTROVE_PORT_DIR names.
 class PortDir : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "keltrove-device-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        m_Dir = pattern;
-    }
-    void TearDown() override { fs::remove_all(m_Dir); }
-
     // Runs the simulator with `args` and returns its exit code; m_Log is what it printed.
     int Run(const std::string& args) {
-        ::setenv("KELTROVE_PORT_DIR", m_Dir.c_str(), 1);
         const std::string command =
             "timeout 10 '" KELTROVE_DEVICE_BINARY "' " + args + " >/dev/null 2>'" + m_Dir + "/log'";
         const int status = std::system(command.c_str());
-        std::ostringstream log;
-        log << std::ifstream(m_Dir + "/log").rdbuf();
-        m_Log = log.str();
+        m_Log = FileText(m_Dir + "/log");
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
-    std::string m_Dir;
+    keltrove::test::CPortDir m_Scratch;
+    const std::string m_Dir = m_Scratch.Path();
     std::string m_Log;
 };
 
@@ -131,14 +99,13 @@ TEST_F(PortDir, EntryTakesOverAStaleLinkButNothingElse) {
         EXPECT_NE(MapPort("COM3", places).problem, "");
         fs::permissions(m_Dir, others, fs::perm_options::remove);
     }
-}
 
-TEST_F(PortDir, SimulatorRefusesANameThatIsHeld) {
-    CPortEntry holder(m_Dir, "COM1");  // the lock a running simulator holds
+    // Nor does a simulator take a name that a running one holds.
+    CPortEntry holder(m_Dir, "COM5");
     holder.PointAt("/dev/pts/5");
-    EXPECT_EQ(Run("--as COM1"), 1);
-    EXPECT_NE(m_Log.find("COM1 is already held"), std::string::npos) << m_Log;
-    EXPECT_EQ(fs::read_symlink(m_Dir + "/COM1"), "/dev/pts/5");
+    EXPECT_EQ(Run("--as COM5"), 1);
+    EXPECT_NE(m_Log.find("COM5 is already held"), std::string::npos) << m_Log;
+    EXPECT_EQ(fs::read_symlink(m_Dir + "/COM5"), "/dev/pts/5");
 }
 
 // A bad table names its lines, quotes the file without letting it drive the terminal,
@@ -184,24 +151,11 @@ TEST_F(PortDir, SimulatorWithClosedStreamsKeepsTheLineClean) {
     ::close(watch);
     const int port = ::open(link.c_str(), O_RDWR | O_NOCTTY);
     ASSERT_GE(port, 0);
-    const std::uint8_t request[8] = {0x01, 0x40, 0x30, 0x30, 0x30, 0x30, 0x30, 0x03};
-    ASSERT_EQ(::write(port, request, 8), 8);
-    std::vector<std::uint8_t> answer(32 * 8 + 1);
-    std::size_t got = 0;
-    pollfd far{port, POLLIN, 0};
-    // One byte more than the answer: anything the log put on the line would show there.
-    while (::poll(&far, 1, got < 256 ? 10000 : 300) == 1 && got < answer.size()) {
-        const ssize_t n = ::read(port, answer.data() + got, answer.size() - got);
-        if (n <= 0) break;
-        got += static_cast<std::size_t>(n);
-    }
+    ASSERT_EQ(::write(port, kRead.data(), 8), 8);
+    EXPECT_EQ(ReadBytes(port, 256), Answer(DefaultTable()));
+    EXPECT_EQ(ReadBytes(port, 1, 300), "");  // what the log put on the line would show here
     ::close(port);
-    EXPECT_EQ(got, 256u);
-    answer.resize(got);
-    EXPECT_EQ(answer, Answer(DefaultTable()));
-    std::ostringstream lock;
-    lock << std::ifstream(m_Dir + "/.COM1.lock").rdbuf();
-    EXPECT_EQ(lock.str(), std::to_string(device) + "\n");
+    EXPECT_EQ(FileText(m_Dir + "/.COM1.lock"), std::to_string(device) + "\n");
     ::kill(device, SIGTERM);
     ::waitpid(device, nullptr, 0);
 }
@@ -209,7 +163,6 @@ TEST_F(PortDir, SimulatorWithClosedStreamsKeepsTheLineClean) {
 // An adapter pulled out and put back: COMn goes while it is away, and comes back on a new
 // pty. Then a storm of 50 on timers.
 TEST_F(PortDir, ReplugTakesComNAwayAndBringsANewPty) {
-    ::setenv("KELTROVE_PORT_DIR", m_Dir.c_str(), 1);
     const std::string link = m_Dir + "/COM1";
     const std::string fifo = m_Dir + "/control";
     {
@@ -221,7 +174,7 @@ TEST_F(PortDir, ReplugTakesComNAwayAndBringsANewPty) {
         for (int round = 0; round < 2; ++round) {
             const int port = ::open(link.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
             ASSERT_GE(port, 0);
-            ASSERT_EQ(::write(port, kReadRequest.data(), kReadRequest.size()), 8);
+            ASSERT_EQ(::write(port, kRead.data(), 8), 8);
             ASSERT_EQ(device.WaitAnnounced("COM1"), link + " unplugged") << device.Log();
             EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
             pollfd hangup{port, POLLIN, 0};
@@ -250,7 +203,6 @@ TEST_F(PortDir, ReplugTakesComNAwayAndBringsANewPty) {
 // A bench: panels come and go behind a line that stays, each with its own table, by a list
 // and by commands.
 TEST_F(PortDir, PanelsSwitchBehindTheSameLine) {
-    ::setenv("KELTROVE_PORT_DIR", m_Dir.c_str(), 1);
     std::ofstream(m_Dir + "/panels") << "zeros 1 0\n# a comment\ndefault 1 0\n";
     {
         test::CSimulatorProcess bench({"--panels", m_Dir + "/panels"}, m_Dir + "/log");
@@ -266,16 +218,12 @@ TEST_F(PortDir, PanelsSwitchBehindTheSameLine) {
     ASSERT_EQ(device.WaitAnnounced("panel"), "panel 1 connected (default)");
     const int port = ::open((m_Dir + "/COM1").c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     ASSERT_GE(port, 0);
-    Frame entry = kReadRequest;
-    SetEntryFrame(entry, Command::WriteEntry, 5, AlignValue("77"));
-    Frame begin = kReadRequest, end = kReadRequest;
-    SetCommandFrame(begin, Command::WriteBegin);
-    SetCommandFrame(end, Command::WriteEnd);
-    const std::vector<std::uint8_t> write = Bytes({begin, entry, end, kReadRequest});
+    const Frame frames[] = {kBegin, Entry(5, "77"), kEnd, kRead};
+    const std::vector<std::uint8_t> write = Bytes(frames);
     ASSERT_EQ(::write(port, write.data(), write.size()), 32);
     DeviceTable written = DefaultTable();
     written[4] = AlignValue("77");
-    EXPECT_EQ(ReadPort(port, 256), Answer(written));
+    EXPECT_EQ(ReadBytes(port, 256), Answer(written));
 
     Send(fifo, "connect zeros\ndisconnect\ndisconnect\nconnect");
     EXPECT_EQ(device.WaitAnnounced("panel"), "panel 1 disconnected (writes stored: 1)");
@@ -283,8 +231,8 @@ TEST_F(PortDir, PanelsSwitchBehindTheSameLine) {
     EXPECT_EQ(device.WaitAnnounced("panel"), "panel 2 disconnected (writes stored: 0)");
     EXPECT_EQ(device.WaitAnnounced("refused"), "refused: disconnect: no panel is connected");
     EXPECT_EQ(device.WaitAnnounced("panel"), "panel 3 connected (default)");
-    ASSERT_EQ(::write(port, kReadRequest.data(), kReadRequest.size()), 8);
-    EXPECT_EQ(ReadPort(port, 256), Answer(DefaultTable()));  // not what panel 1 was given
+    ASSERT_EQ(::write(port, kRead.data(), 8), 8);
+    EXPECT_EQ(ReadBytes(port, 256), Answer(DefaultTable()));  // not what panel 1 was given
     EXPECT_EQ(fs::read_symlink(m_Dir + "/COM1"), pty);
     ::close(port);
 }
