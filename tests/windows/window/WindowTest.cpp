@@ -1,7 +1,8 @@
 // keltrove.exe, the Windows window, under Wine on a private Xvfb display, driven with
 // xdotool, against the real simulator plugged in as COM5 of the tests' Wine prefix.
 //
-// scripts/test-windows sets the scene: $WINEPREFIX has the window's settings (Wine draws its
+// scripts/test-windows sets the scene, with a Wine server of its own (Wine's desktop keeps
+// the display it started on): $WINEPREFIX has the window's settings (Wine draws its
 // own frames, 굴림 is drawn with NanumGothic) and maps COM5 to a link in
 // $KELTROVE_WINE_PORTS, $KELTROVE_WINE runs a Windows program and $KELTROVE_WINDOWS_BUILD
 // holds the cross build. Each simulator runs its line at a speed no machine port has, and
@@ -202,7 +203,9 @@ protected:
         fs::create_directories(s_Dir / "keltrove");
         m_pProgram = std::make_unique<CProgramRun>(
             std::vector<std::string>{Env("KELTROVE_WINE"), exe}, (s_Dir / "keltrove").string(),
-            std::vector<std::string>{"KELTROVE_TRACE=" + WindowsPath(m_Trace)});
+            // Wine's diagnostics say why, should no window come (no display, say).
+            std::vector<std::string>{"KELTROVE_TRACE=" + WindowsPath(m_Trace),
+                                     "WINEDEBUG=-all,err+winediag"});
         PollUntil(
             [this] {
                 const std::vector<std::string> windows = Windows();
