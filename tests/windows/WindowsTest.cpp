@@ -1,11 +1,8 @@
 // keltrove-cli.exe and the Win32 serial link under Wine, against the real simulator.
 //
-// scripts/test-windows sets the scene: $WINEPREFIX maps COM5 to COM8 to links in
-// $KELTROVE_WINE_PORTS, $KELTROVE_WINE runs a Windows program and $KELTROVE_WINDOWS_BUILD
-// holds the cross build. Each case plugs a fresh simulator in as COM5 at a line speed no
-// machine port has, and the Windows side refuses any port that does not report it; the
-// network case reaches its simulators through ser2net instead, by name and as COM7 through
-// the user's map, and opens no COM port.
+// Each case plugs a fresh simulator in as COM5 (WineScene.h); the network case reaches its
+// simulators through ser2net instead, by name and as COM7 through the user's map, and opens no COM
+// port.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -24,6 +21,7 @@
 #include "Ser2Net.h"
 #include "SimulatorProcess.h"
 #include "TableFile.h"
+#include "WineScene.h"
 
 namespace keltrove::test {
 namespace {
@@ -33,27 +31,7 @@ using namespace std::chrono_literals;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-constexpr const char* kPort = "COM5";
 constexpr const char* kMissingPort = "COM8";  // mapped to a link that is never made
-constexpr const char* kGuardBaud = "57600";
-
-std::string Env(const char* name) {
-    const char* value = std::getenv(name);
-    if (value == nullptr || *value == '\0') {
-        throw std::runtime_error(std::string("$") + name + " is not set: run scripts/test-windows");
-    }
-    return value;
-}
-
-// How a Windows program names a Linux path: Wine's Z: drive. (A path starting with "/"
-// would read as an option there.)
-std::string WindowsPath(const fs::path& path) {
-    std::string text = "Z:" + path.string();
-    for (char& c : text) {
-        if (c == '/') c = '\\';
-    }
-    return text;
-}
 
 std::string DefaultTableFile() {
     return FormatTableFile(device::DefaultTableTexts());
@@ -98,24 +76,13 @@ protected:
         fs::remove_all(m_Dir);
     }
 
-    // A fresh simulator as COM5 with `options`, checked from the Windows side.
     void Device(std::vector<std::string> options = {}) {
-        options.insert(options.begin(),
-                       {"--port-dir", m_Ports.string(), "--as", kPort, "--baud", kGuardBaud});
-        m_pDevice = std::make_unique<CSimulatorProcess>(std::move(options),
-                                                        (m_Dir / "device.log").string());
-        ASSERT_FALSE(m_pDevice->WaitPlugged().empty()) << m_pDevice->Log();
-        const Outcome guard = SerialTests("SimulatorPort.IsTheSimulator");
-        ASSERT_EQ(guard.code, 0) << guard.out << guard.err;
+        PlugGuarded(m_pDevice, std::move(options), m_Dir);
     }
 
     std::vector<std::string> Wine(const std::string& program, std::vector<std::string> args) {
         args.insert(args.begin(), {m_strWine, (m_Build / program).string()});
         return args;
-    }
-    std::vector<std::string> TestEnv() const {
-        return {std::string("KELTROVE_TEST_PORT=") + kPort,
-                std::string("KELTROVE_TEST_GUARD_BAUD=") + kGuardBaud};
     }
 
     // Wine reads a program's command line through the locale: UTF-8, as on a desktop.
@@ -125,7 +92,7 @@ protected:
     }
     Outcome SerialTests(const std::string& filter) {
         return RunProgram(Wine("tests/serial/serial_tests.exe", {"--gtest_filter=" + filter}),
-                          m_Dir.string(), TestEnv());
+                          m_Dir.string(), GuardEnv());
     }
 
     std::string m_strWine;
@@ -234,9 +201,9 @@ TEST_F(UnderWine, CliWaitsForAPortAndTheStationServesAPanel) {
         // cannot meet the command's.
         for (const char* sub : {"elsewhere", "cli"}) fs::create_directory(m_Dir / sub);
         fs::permissions(m_Dir / "elsewhere", fs::perms::owner_all);
-        CSimulatorProcess device({"--port-dir", (m_Dir / "elsewhere").string(), "--as", kPort,
-                                  "--baud", kGuardBaud},
-                                 (m_Dir / "elsewhere.log").string());
+        CSimulatorProcess device(
+            {"--port-dir", (m_Dir / "elsewhere").string(), "--as", kPort, "--baud", kGuardBaud},
+            (m_Dir / "elsewhere.log").string());
         const std::string pty = device.WaitPlugged();
         ASSERT_FALSE(pty.empty());
         CProgramRun cli(Wine("src/cli/keltrove-cli.exe", {"read", "-p", kPort, "--wait", "20"}),

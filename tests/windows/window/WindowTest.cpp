@@ -35,6 +35,7 @@
 #include "SimulatorProcess.h"
 #include "TableFile.h"
 #include "WindowLook.h"
+#include "WineScene.h"
 
 namespace keltrove::test {
 namespace {
@@ -55,22 +56,11 @@ const DluRect kPortList{Place(IDC_PORT_LIST).x, Place(IDC_PORT_LIST).y, Place(ID
 const DluRect kEntry28 = Place(EntryControlId(28));  // the first field in tab order, then 27
 constexpr DluRect kBlank{10, 10, 0, 0};              // no control: the window's own menu
 
-constexpr const char* kPort = "COM5";
-constexpr const char* kGuardBaud = "57600";
-
 // Without a window manager Wine draws the frame itself, so the X window is the whole
 // window: with Wine's default theme a dialog frame is 3 px on every side and the caption
 // takes 19 px more at the top.
 constexpr int kFrame = 3;
 constexpr int kCaption = 19;
-
-std::string Env(const char* name) {
-    const char* value = std::getenv(name);
-    if (value == nullptr || *value == '\0') {
-        throw std::runtime_error(std::string("$") + name + " is not set: run scripts/test-windows");
-    }
-    return value;
-}
 
 // Waits for `done` with a bound, for what only shows from outside (an X window, an exit).
 template <class Condition>
@@ -118,15 +108,6 @@ struct BaseUnits {
                 kFrame + kCaption + (MulDiv(rect.y, y, 8) + MulDiv(rect.y + rect.cy, y, 8)) / 2};
     }
 };
-
-// How a Windows program names a Linux path: Wine's Z: drive.
-std::string WindowsPath(const fs::path& path) {
-    std::string text = "Z:" + path.string();
-    for (char& c : text) {
-        if (c == '/') c = '\\';
-    }
-    return text;
-}
 
 std::size_t Count(const std::string& text, const std::string& part) {
     std::size_t count = 0;
@@ -183,18 +164,7 @@ protected:
 
     // A fresh simulator as COM5 with `options`, checked from the Windows side.
     void Device(std::vector<std::string> options = {}) {
-        options.insert(options.begin(),
-                       {"--port-dir", m_Ports.string(), "--as", kPort, "--baud", kGuardBaud});
-        m_pDevice = std::make_unique<CSimulatorProcess>(std::move(options),
-                                                        (s_Dir / "device.log").string());
-        ASSERT_FALSE(m_pDevice->WaitPlugged().empty()) << m_pDevice->Log();
-        const Outcome guard =
-            RunProgram({Env("KELTROVE_WINE"), (m_Build / "tests/serial/serial_tests.exe").string(),
-                        "--gtest_filter=SimulatorPort.IsTheSimulator"},
-                       s_Dir.string(),
-                       {std::string("KELTROVE_TEST_PORT=") + kPort,
-                        std::string("KELTROVE_TEST_GUARD_BAUD=") + kGuardBaud});
-        ASSERT_EQ(guard.code, 0) << guard.out << guard.err;
+        PlugGuarded(m_pDevice, std::move(options), s_Dir);
     }
 
     // Starts keltrove.exe with its trace on and waits for its main window to show.
