@@ -12,10 +12,6 @@
 //   3. The station serving 8 ports side by side against 1 (target: at most 1.05 times).
 // Every time here is read on the monotonic clock that --trace stamps its lines with.
 // Usage: bench_station [runs]
-#include <fcntl.h>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -30,18 +26,19 @@
 #include <vector>
 
 #include "DeviceTable.h"
+#include "PipedProgram.h"
 #include "PortWatch.h"
 #include "ProgramRun.h"
 #include "SerialLink.h"
 #include "SimulatorProcess.h"
 #include "TableFile.h"
 
-extern char** environ;
 
 namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
+using keltrove::test::CPipedProgram;
 using keltrove::test::CSimulatorProcess;
 
 double SecondsSince(Clock::time_point start, Clock::time_point end = Clock::now()) {
@@ -67,81 +64,11 @@ struct Figures {
     }
 };
 
-// keltrove-cli with both standard streams on pipes, read line by line as they come.
-class CCliProcess {
-public:
-    explicit CCliProcess(std::vector<std::string> args) {
-        int out[2];
-        int err[2];
-        if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) std::exit(1);
-        args.insert(args.begin(), KELTROVE_CLI_BINARY);
-        std::vector<char*> argv;
-        for (std::string& arg : args) argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-        if (::posix_spawn(&m_Pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-            std::exit(1);
-        }
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(out[1]);
-        ::close(err[1]);
-        m_Fds[0] = out[0];
-        m_Fds[1] = err[0];
-    }
-    ~CCliProcess() {
-        if (m_Pid > 0) {
-            ::kill(m_Pid, SIGINT);
-            ::waitpid(m_Pid, nullptr, 0);
-        }
-        for (const int fd : m_Fds) ::close(fd);
-    }
-
-    // The next line of standard output (0) or error (1) that holds `text`, and when it came
-    // on the monotonic clock; "" when the guard ran out or the stream ended.
-    std::string Next(int stream, const std::string& text, double* when = nullptr) {
-        for (;;) {
-            std::string& buffered = m_Buffered[stream];
-            for (std::size_t end; (end = buffered.find('\n')) != std::string::npos;) {
-                std::string line = buffered.substr(0, end);
-                buffered.erase(0, end + 1);
-                if (line.find(text) != std::string::npos) {
-                    if (when != nullptr) *when = Now();
-                    return line;
-                }
-            }
-            if (!Fill(stream)) return {};
-        }
-    }
-
-    int Wait() {
-        int status = 0;
-        ::waitpid(std::exchange(m_Pid, -1), &status, 0);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-private:
-    // Reads what either stream has, so that neither pipe fills; false when `stream` ended.
-    bool Fill(int stream) {
-        pollfd fds[2] = {{m_Fds[0], POLLIN, 0}, {m_Fds[1], POLLIN, 0}};
-        if (::poll(fds, 2, keltrove::test::kGuardMs) <= 0) return false;
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].revents == 0) continue;
-            char chunk[4096];
-            const ssize_t got = ::read(m_Fds[i], chunk, sizeof chunk);
-            if (got <= 0 && i == stream) return false;
-            if (got > 0) m_Buffered[i].append(chunk, static_cast<std::size_t>(got));
-        }
-        return true;
-    }
-
-    pid_t m_Pid = -1;
-    int m_Fds[2] = {-1, -1};
-    std::string m_Buffered[2];
-};
+// keltrove-cli, its output read line by line as it comes.
+CPipedProgram PipedCli(std::vector<std::string> args) {
+    args.insert(args.begin(), KELTROVE_CLI_BINARY);
+    return CPipedProgram(std::move(args));
+}
 
 // 1. The port watch and the open, as --wait does them, from the link's appearance `delay`
 // after the first open failed (a delay that varies, so that the poll's phase does too).
@@ -169,11 +96,11 @@ double WatchAndOpen(const fs::path& ports, const std::string& pty,
 
 // 1. The whole `keltrove-cli --wait`, from the link to its read request on the wire.
 double CliWait(const fs::path& ports, const std::string& pty) {
-    CCliProcess cli({"--trace", "read", "-p", "COM2", "--wait", "30"});
-    if (cli.Next(1, "waiting up to").empty()) std::exit(1);
+    CPipedProgram cli = PipedCli({"--trace", "read", "-p", "COM2", "--wait", "30"});
+    if (cli.LineWith("waiting up to").empty()) std::exit(1);
     const double linked = Now();
     fs::create_symlink(pty, ports / "COM2");
-    const std::string request = cli.Next(1, " tx 01 40 ");
+    const std::string request = cli.LineWith(" tx 01 40 ");
     if (request.empty() || cli.Wait() != 0) std::exit(1);
     fs::remove(ports / "COM2");
     return TraceTime(request) - linked;
@@ -241,19 +168,21 @@ int main(int argc, char* argv[]) {
                                  (dir / "device.log").string());
         if (device.WaitPlugged().empty()) return 1;
         std::ofstream(fifo) << "disconnect\n";  // it starts with a panel; the bench connects them
-        CCliProcess station({"--trace", "--json", "station", "-p", "COM1", table});
+        CPipedProgram station = PipedCli({"--trace", "--json", "station", "-p", "COM1", table});
         Figures detection;
         Figures served;
         for (int run = 0; run < runs; ++run) {
-            if (station.Next(1, "COM1: waiting for a panel").empty()) return 1;
+            if (station.LineWith("COM1: waiting for a panel").empty()) return 1;
             // At a varying moment between two of the station's requests.
             std::this_thread::sleep_for(std::chrono::milliseconds(run * 397 % 1000));
             const double connected = Now();
             std::ofstream(fifo) << "connect zeros\n";
-            const std::string report = station.Next(1, " COM1 rx 01 50 ");
-            double line = 0;
-            if (report.empty() || station.Next(0, "\"result\":\"written\"", &line).empty())
+            const std::string report = station.LineWith(" COM1 rx 01 50 ");
+            if (report.empty() ||
+                station.LineWith("\"result\":\"written\"", CPipedProgram::Out).empty()) {
                 return 1;
+            }
+            const double line = Now();
             detection.values.push_back(TraceTime(report) - connected);
             served.values.push_back(line - TraceTime(report));
             std::ofstream(fifo) << "disconnect\n";

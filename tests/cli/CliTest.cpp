@@ -3,9 +3,6 @@
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -19,13 +16,14 @@
 #include "DeviceTable.h"
 #include "FakeServer.h"
 #include "Frame.h"
+#include "PipedProgram.h"
+#include "PortDir.h"
 #include "ProgramRun.h"
 #include "Ser2Net.h"
 #include "Sha256.h"
 #include "SimulatorProcess.h"
 #include "TableFile.h"
-
-extern char** environ;
+#include "TestIo.h"
 
 namespace keltrove::test {
 namespace {
@@ -35,14 +33,14 @@ using ::testing::ContainsRegex;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-std::string ReadFile(const fs::path& path) {
-    std::ostringstream text;
-    text << std::ifstream(path).rdbuf();
-    return text.str();
-}
-
 std::string DefaultTableFile() {
     return FormatTableFile(device::DefaultTableTexts());
+}
+
+// The simulator's table with entry 5 changed to "77", as a file.
+std::string ChangedTableFile() {
+    std::string text = DefaultTableFile();
+    return text.replace(text.find("\n5 0105\n"), 8, "\n5 77\n");
 }
 
 int Count(const std::string& text, const std::string& part) {
@@ -51,127 +49,18 @@ int Count(const std::string& text, const std::string& part) {
     return count;
 }
 
-bool Readable(int fd) {
-    pollfd pfd{fd, POLLIN, 0};
-    return ::poll(&pfd, 1, kGuardMs) > 0;
+// keltrove-cli, read line by line as it writes.
+CPipedProgram PipedCli(std::vector<std::string> args, const fs::path& out = {}) {
+    args.insert(args.begin(), KELTROVE_CLI_BINARY);
+    return CPipedProgram(std::move(args), out);
 }
-
-// The lines of a pipe as they come, each within the guard.
-class CLineReader {
-public:
-    explicit CLineReader(int fd) : m_Fd(fd) {}
-    ~CLineReader() { Close(); }
-
-    // The next line, or "" at the end.
-    std::string Line() {
-        for (;;) {
-            if (const auto end = m_strBuffered.find('\n'); end != std::string::npos) {
-                std::string line = m_strBuffered.substr(0, end);
-                m_strBuffered.erase(0, end + 1);
-                return line;
-            }
-            char chunk[512];
-            const ssize_t got =
-                m_Fd >= 0 && Readable(m_Fd) ? ::read(m_Fd, chunk, sizeof chunk) : -1;
-            if (got <= 0) return std::exchange(m_strBuffered, {});
-            m_strBuffered.append(chunk, static_cast<std::size_t>(got));
-        }
-    }
-    // The next line that holds `text` (the lines before it passed over), or "".
-    std::string LineWith(const std::string& text) {
-        for (std::string line = Line();; line = Line()) {
-            if (line.empty() || line.find(text) != std::string::npos) return line;
-        }
-    }
-    void Close() {
-        if (m_Fd >= 0) ::close(std::exchange(m_Fd, -1));
-    }
-    bool IsOpen() const { return m_Fd >= 0; }
-
-private:
-    int m_Fd;
-    std::string m_strBuffered;
-};
-
-// keltrove-cli with its standard error on a pipe that the test reads as it comes, and may
-// close early, as `| head` does; standard output goes to `out`, or when none is given to a
-// pipe of its own.
-class CPipedCli {
-public:
-    CPipedCli(std::vector<std::string> args, const fs::path& out = {}) {
-        int err[2];
-        int piped[2] = {-1, -1};
-        EXPECT_EQ(::pipe2(err, O_CLOEXEC), 0);
-        if (out.empty()) {
-            EXPECT_EQ(::pipe2(piped, O_CLOEXEC), 0);
-        }
-        m_Err = std::make_unique<CLineReader>(err[0]);
-        m_Out = std::make_unique<CLineReader>(piped[0]);
-        args.insert(args.begin(), KELTROVE_CLI_BINARY);
-        std::vector<char*> argv;
-        for (std::string& arg : args) argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        if (out.empty()) {
-            posix_spawn_file_actions_adddup2(&actions, piped[1], 1);
-        } else {
-            posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                             0600);
-        }
-        posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-        EXPECT_EQ(::posix_spawn(&m_Pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(err[1]);
-        if (piped[1] >= 0) ::close(piped[1]);
-    }
-    ~CPipedCli() {
-        if (m_Pid > 0) Wait();
-    }
-
-    pid_t Pid() const { return m_Pid; }
-
-    // The next line of standard error, or "" at its end; the next that holds `text`.
-    std::string Line() { return m_Err->Line(); }
-    std::string LineWith(const std::string& text) { return m_Err->LineWith(text); }
-    // The next line of standard output, when it is piped.
-    std::string OutLine() { return m_Out->Line(); }
-
-    void CloseErr() { m_Err->Close(); }
-
-    // What standard error still brings, then the exit code (-1 when a signal ended it).
-    int Wait(std::string* rest = nullptr) {
-        for (std::string line; m_Err->IsOpen() && !(line = Line()).empty();) {
-            if (rest != nullptr) *rest += line + "\n";
-        }
-        int status = 0;
-        ::waitpid(std::exchange(m_Pid, -1), &status, 0);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-private:
-    pid_t m_Pid = -1;
-    std::unique_ptr<CLineReader> m_Err;
-    std::unique_ptr<CLineReader> m_Out;
-};
 
 class CliTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/keltrove-cli-XXXXXX";
-        m_Dir = ::mkdtemp(pattern);
-        for (const char* dir : {"ports", "locks", "config"}) fs::create_directory(m_Dir / dir);
-        fs::permissions(m_Dir / "ports", fs::perms::owner_all);
-        ::setenv("KELTROVE_PORT_DIR", (m_Dir / "ports").c_str(), 1);
-        ::setenv("KELTROVE_LOCK_DIR", (m_Dir / "locks").c_str(), 1);
-        ::setenv("XDG_CONFIG_HOME", (m_Dir / "config").c_str(), 1);
-    }
     void TearDown() override {
         for (auto& device : m_Devices) EXPECT_EQ(device->Stop(), 0) << device->Log();
         m_Devices.clear();
-        EXPECT_TRUE(fs::is_empty(m_Dir / "locks")) << "a lock file was left behind";
-        fs::remove_all(m_Dir);
+        EXPECT_EQ(m_PortDir.LockFiles(), 0) << "a lock file was left behind";
     }
 
     // keltrove-device as `com` with `options`; the pty it serves on.
@@ -188,15 +77,15 @@ protected:
     Outcome Cli(const std::vector<std::string>& args, bool mapsToo = false) {
         std::vector<std::string> all{KELTROVE_CLI_BINARY};
         all.insert(all.end(), args.begin(), args.end());
-        return RunProgram(std::move(all), m_Dir.string(),
-                          mapsToo ? std::vector<std::string>{"KELTROVE_PORT_DIR="}
-                                  : std::vector<std::string>{});
+        return RunProgram(
+            std::move(all), m_Dir.string(),
+            mapsToo ? std::vector<std::string>{"KELTROVE_PORT_DIR="} : std::vector<std::string>{});
     }
 
     // Stores `values` in the simulated panel of `com` byte for byte, as no write of
     // Keltrove would (it aligns them); its answer to a read sent behind them shows them kept.
     void Seed(const std::string& com, const EntryTexts& values) {
-        const std::string pty = fs::read_symlink(m_Dir / "ports" / com).string();
+        const std::string pty = fs::read_symlink(m_Dir / "map" / com).string();
         const int fd = ::open(pty.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
         ASSERT_GE(fd, 0) << pty;
         std::string bytes;
@@ -216,12 +105,7 @@ protected:
         SetCommandFrame(frame, Command::ReadRequest);
         add();
         EXPECT_EQ(::write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-        std::string answer;
-        char chunk[256];
-        for (ssize_t got = 0; answer.size() < kEntryCount * kFrameSize && Readable(fd) &&
-                              (got = ::read(fd, chunk, sizeof chunk)) > 0;) {
-            answer.append(chunk, static_cast<std::size_t>(got));
-        }
+        const std::string answer = ReadBytes(fd, kEntryCount * kFrameSize);
         ::close(fd);
         EXPECT_THAT(answer, HasSubstr(values[kEntryCount - 1]));
     }
@@ -232,7 +116,8 @@ protected:
         return path.string();
     }
 
-    fs::path m_Dir;
+    CPortDir m_PortDir;
+    const fs::path m_Dir = m_PortDir.Root();
     std::vector<std::unique_ptr<CSimulatorProcess>> m_Devices;
 };
 
@@ -258,8 +143,7 @@ TEST_F(CliTest, ReadBringsTheWholeTableInEveryAnswerMode) {
 
 TEST_F(CliTest, WriteConfirmsAndVerifyCatchesAChange) {
     CSimulatorProcess& device = Device("COM1");
-    std::string text = DefaultTableFile();
-    text.replace(text.find("\n5 0105\n"), 8, "\n5 77\n");
+    std::string text = ChangedTableFile();
     const std::string table = File("table.txt", text);
     Outcome run = Cli({"write", "-p", "COM1", table});
     EXPECT_EQ(run.code, 0) << run.err;
@@ -299,7 +183,7 @@ TEST_F(CliTest, ABackupKeepsWhatAWriteCannotPutBack) {
     EXPECT_EQ(run.code, 0) << run.err;
     const std::string note = "entry 5 holds \"12  \", which a write would store as \"0012\"";
     EXPECT_THAT(run.err, HasSubstr("COM1: " + note));
-    const std::string saved = ReadFile(backup);
+    const std::string saved = FileText(backup);
     EXPECT_THAT(saved, HasSubstr("\n# " + note + "\n"));
     EXPECT_THAT(saved, HasSubstr("\n2 \\x00\\x00\\x00\\x00\n"));
     EXPECT_THAT(saved, HasSubstr("\n5 12  \n"));
@@ -312,7 +196,7 @@ TEST_F(CliTest, ABackupKeepsWhatAWriteCannotPutBack) {
 TEST_F(CliTest, EachFailureHasItsExitCodeAndSaysWhy) {
     CSimulatorProcess& device = Device("COM1", {"--silent", "--echo-writes"});
     const std::string saved = File("saved.txt", "# an earlier backup\n");
-    fs::create_symlink(m_Dir / "gone", m_Dir / "ports/COM7");
+    fs::create_symlink(m_Dir / "gone", m_Dir / "map/COM7");
     std::string lines;
     for (int entry = 1; entry <= 7; ++entry) lines += std::to_string(entry) + " 12345\n";
     const std::string bad = File("bad.txt", lines);  // 8 problems: 7 values, and entries missing
@@ -321,7 +205,7 @@ TEST_F(CliTest, EachFailureHasItsExitCodeAndSaysWhy) {
     // Names of the table file being written, and a second name of COM1's device.
     fs::create_symlink(table, m_Dir / "link.txt");
     fs::create_hard_link(table, m_Dir / "hard.txt");
-    const std::string pty = fs::read_symlink(m_Dir / "ports/COM1").string();
+    const std::string pty = fs::read_symlink(m_Dir / "map/COM1").string();
     struct Case {
         std::vector<std::string> args;
         int code;
@@ -369,9 +253,9 @@ TEST_F(CliTest, EachFailureHasItsExitCodeAndSaysWhy) {
         EXPECT_EQ(json["exit"], failure.code);
         EXPECT_TRUE(json["error"].is_string() || json.contains("problems")) << run.out;
     }
-    EXPECT_EQ(ReadFile(saved), "# an earlier backup\n");  // a failed read leaves it whole
+    EXPECT_EQ(FileText(saved), "# an earlier backup\n");  // a failed read leaves it whole
     EXPECT_FALSE(fs::exists(backup));
-    EXPECT_EQ(ReadFile(table), DefaultTableFile());  // no backup went onto it
+    EXPECT_EQ(FileText(table), DefaultTableFile());  // no backup went onto it
     // Only the two plain writes sent anything: a bad file, a failed backup or a backup onto
     // the table sends nothing.
     EXPECT_EQ(Count(device.Log(), "write begin"), 2);
@@ -390,13 +274,14 @@ TEST_F(CliTest, AWriteEndsInOrderWhateverHappensMidWay) {
     ASSERT_FALSE(device.WaitPlugged().empty());  // a new line, which stays
 
     {  // the reader of standard error goes away, as `2>&1 | head -3` does
-        CPipedCli cli({"--trace", "write", "-p", "COM1", table}, m_Dir / "out");
+        CPipedProgram cli = PipedCli({"--trace", "write", "-p", "COM1", table}, m_Dir / "out");
         for (int line = 0; line < 3; ++line) EXPECT_FALSE(cli.Line().empty());
-        cli.CloseErr();
+        cli.Close(CPipedProgram::Err);
         EXPECT_EQ(cli.Wait(), 5);
         EXPECT_THAT(device.Log(), HasSubstr("write end: 32 entries stored"));
     }
-    CPipedCli cli({"--json", "--trace", "write", "-p", "COM1", table}, m_Dir / "out");
+    CPipedProgram cli =
+        PipedCli({"--json", "--trace", "write", "-p", "COM1", table}, m_Dir / "out");
     for (std::string line = cli.Line();
          !line.empty() && !line.ends_with("tx 01 30 05 30 31 30 35 03"); line = cli.Line()) {
     }
@@ -406,7 +291,7 @@ TEST_F(CliTest, AWriteEndsInOrderWhateverHappensMidWay) {
     const std::string stopped =
         "stopped after entry [0-9]+ of 32: the panel may hold part of the table; write it again";
     EXPECT_THAT(rest, ContainsRegex(stopped));
-    const auto json = nlohmann::json::parse(ReadFile(m_Dir / "out"), nullptr, false);
+    const auto json = nlohmann::json::parse(FileText(m_Dir / "out"), nullptr, false);
     EXPECT_EQ(json["exit"], 130);
     EXPECT_THAT(json["error"].dump(), ContainsRegex(stopped));
     EXPECT_EQ(Count(device.Log(), "write end: 32 entries stored"), 1);
@@ -424,13 +309,13 @@ TEST_F(CliTest, SeveralPortsAreServedSideBySide) {
 
     run = Cli({"read", "-p", "COM1", "-p", "COM2", "-o", (m_Dir / "backup-{port}.txt").string()});
     EXPECT_EQ(run.code, 0) << run.err;
-    EXPECT_TRUE(ParseTableFile(ReadFile(m_Dir / "backup-COM2.txt")).table);
+    EXPECT_TRUE(ParseTableFile(FileText(m_Dir / "backup-COM2.txt")).table);
 }
 
 // `map` writes the user's own map, which lasts; `ports` says where each mapping came from.
 TEST_F(CliTest, MapWritesALastingMapThatReadsUse) {
     CSimulatorProcess& device = Device("COM1");
-    const std::string pty = fs::read_symlink(m_Dir / "ports/COM1").string();
+    const std::string pty = fs::read_symlink(m_Dir / "map/COM1").string();
     Outcome run = Cli({"map", "COM4", pty});
     EXPECT_EQ(run.code, 0) << run.err;
     EXPECT_EQ(fs::read_symlink(m_Dir / "config/keltrove/ports/COM4"), pty);
@@ -450,11 +335,11 @@ TEST_F(CliTest, MapWritesALastingMapThatReadsUse) {
 // --wait: a port that comes while the command waits is used; one that does not is exit 3.
 TEST_F(CliTest, WaitTakesAPortThatComesAndGivesUpOnOneThatDoesNot) {
     {
-        CPipedCli cli({"read", "-p", "COM3", "--wait", "10"}, m_Dir / "out");
+        CPipedProgram cli = PipedCli({"read", "-p", "COM3", "--wait", "10"}, m_Dir / "out");
         EXPECT_THAT(cli.Line(), HasSubstr("COM3: waiting up to 10 s for the port to open"));
         Device("COM3");
         EXPECT_EQ(cli.Wait(), 0);
-        EXPECT_TRUE(ParseTableFile(ReadFile(m_Dir / "out")).table);
+        EXPECT_TRUE(ParseTableFile(FileText(m_Dir / "out")).table);
     }
     const Outcome run =
         Cli({"verify", "-p", "COM4", "--wait", "0.3", File("table.txt", DefaultTableFile())});
@@ -463,21 +348,21 @@ TEST_F(CliTest, WaitTakesAPortThatComesAndGivesUpOnOneThatDoesNot) {
 }
 
 TEST_F(CliTest, PortsWatchSaysWhatAppearsAndGoes) {
-    CPipedCli cli({"--json", "ports", "--watch"});
+    CPipedProgram cli = PipedCli({"--json", "ports", "--watch"});
     EXPECT_THAT(cli.Line(), HasSubstr("watching for serial devices"));
     Device("COM2");
-    const std::string device = fs::read_symlink(m_Dir / "ports/COM2").string();
-    auto line = nlohmann::json::parse(cli.OutLine(), nullptr, false);
+    const std::string device = fs::read_symlink(m_Dir / "map/COM2").string();
+    auto line = nlohmann::json::parse(cli.Line(CPipedProgram::Out), nullptr, false);
     EXPECT_EQ(line["event"], "appeared") << line;
     EXPECT_EQ(line["device"], device);
     EXPECT_EQ(line["com"], nlohmann::json::array({"COM2"}));
     EXPECT_EQ(m_Devices.back()->Stop(), 0);  // the simulator takes COM2 away
     m_Devices.clear();
-    line = nlohmann::json::parse(cli.OutLine(), nullptr, false);
+    line = nlohmann::json::parse(cli.Line(CPipedProgram::Out), nullptr, false);
     EXPECT_EQ(line["event"], "gone") << line;
     EXPECT_EQ(line["device"], device);
     ::kill(cli.Pid(), SIGINT);
-    line = nlohmann::json::parse(cli.OutLine(), nullptr, false);
+    line = nlohmann::json::parse(cli.Line(CPipedProgram::Out), nullptr, false);
     EXPECT_EQ(line["exit"], 0) << line;
     EXPECT_EQ(cli.Wait(), 0);
 }
@@ -500,13 +385,12 @@ TEST_F(CliTest, StationServesPanelsInTurnAndKeepsItsLog) {
     const std::string fifo = (m_Dir / "bench").string();
     std::string zeros;
     for (int entry = 1; entry <= kEntryCount; ++entry) zeros += std::to_string(entry) + " 0\n";
-    std::string text = DefaultTableFile();
-    text.replace(text.find("\n5 0105\n"), 8, "\n5 77\n");
+    const std::string text = ChangedTableFile();
     const std::string table = File("table.txt", text);
     CSimulatorProcess& device =
         Device("COM2", {"--control", fifo, "--table", File("zeros.txt", zeros)});
     const std::string log = (m_Dir / "station.jsonl").string();
-    CPipedCli cli({"--json", "station", "-p", "COM2", table, "--log", log});
+    CPipedProgram cli = PipedCli({"--json", "station", "-p", "COM2", table, "--log", log});
     const auto next = [&](const std::string& panel) {  // the panel served goes, another comes
         EXPECT_THAT(cli.LineWith("COM2: waiting for the panel to be disconnected"), Not(""));
         std::ofstream(fifo) << "disconnect\n";
@@ -516,14 +400,14 @@ TEST_F(CliTest, StationServesPanelsInTurnAndKeepsItsLog) {
     std::vector<nlohmann::json> lines;
     for (const std::string panel : {"", table.c_str(), "default"}) {
         if (!panel.empty()) next(panel);
-        lines.push_back(nlohmann::json::parse(cli.OutLine(), nullptr, false));
+        lines.push_back(nlohmann::json::parse(cli.Line(CPipedProgram::Out), nullptr, false));
     }
     ::kill(cli.Pid(), SIGKILL);
     EXPECT_EQ(cli.Wait(), -1);
     fs::remove_all(m_Dir / "locks");  // a killed program leaves its lock, as it must
     fs::create_directory(m_Dir / "locks");
 
-    std::istringstream logged(ReadFile(log));
+    std::istringstream logged(FileText(log));
     std::size_t count = 0;
     for (std::string line; std::getline(logged, line); ++count) {
         ASSERT_LT(count, lines.size()) << line;
@@ -549,10 +433,8 @@ TEST_F(CliTest, StationServesPanelsInTurnAndKeepsItsLog) {
 TEST_F(CliTest, StationFailsAPanelThatDoesNotConfirmBesideOneThatDoes) {
     Device("COM3", {"--ignore-writes"});
     Device("COM4");
-    std::string text = DefaultTableFile();
-    text.replace(text.find("\n5 0105\n"), 8, "\n5 77\n");
-    const Outcome run =
-        Cli({"station", "-p", "COM3", "-p", "COM4", File("table.txt", text), "--count", "2"});
+    const Outcome run = Cli({"station", "-p", "COM3", "-p", "COM4",
+                             File("table.txt", ChangedTableFile()), "--count", "2"});
     EXPECT_EQ(run.code, 4) << run.err;
     EXPECT_THAT(run.out, HasSubstr("COM3  failed: the table was sent, but the read-back differs "
                                    "from " +
@@ -565,15 +447,14 @@ TEST_F(CliTest, StationFailsAPanelThatDoesNotConfirmBesideOneThatDoes) {
 // Ctrl+C during a write ends it at a frame boundary, and the summary follows.
 TEST_F(CliTest, StationStopsAtAFrameOnCtrlC) {
     CSimulatorProcess& device = Device("COM2");
-    std::string text = DefaultTableFile();
-    text.replace(text.find("\n5 0105\n"), 8, "\n5 77\n");
-    CPipedCli cli({"--trace", "station", "-p", "COM2", File("table.txt", text)});
+    CPipedProgram cli =
+        PipedCli({"--trace", "station", "-p", "COM2", File("table.txt", ChangedTableFile())});
     EXPECT_THAT(cli.LineWith("COM2 tx 01 30 05 30 30 37 37 03"), Not(""));
     ::kill(cli.Pid(), SIGINT);
-    EXPECT_THAT(cli.OutLine(),
+    EXPECT_THAT(cli.Line(CPipedProgram::Out),
                 ContainsRegex("COM2  failed: stopped after entry [0-9]+ of 32: the panel may hold "
                               "part of the table; write it again  \\(1 served\\)"));
-    EXPECT_EQ(cli.OutLine(), "1 panel served: 0 written, 0 unchanged, 1 failed");
+    EXPECT_EQ(cli.Line(CPipedProgram::Out), "1 panel served: 0 written, 0 unchanged, 1 failed");
     EXPECT_EQ(cli.Wait(), 4);
     EXPECT_THAT(device.Log(), Not(HasSubstr("write end")));
 }
@@ -583,8 +464,7 @@ TEST_F(CliTest, StationStopsAtAFrameOnCtrlC) {
 TEST_F(CliTest, NetworkPortsReadWriteAndVerifyThroughSer2Net) {
     Device("COM1");
     Device("COM2");
-    CSer2Net server((m_Dir / "ports/COM1").string(), (m_Dir / "ports/COM2").string(),
-                    m_Dir.string());
+    CSer2Net server((m_Dir / "map/COM1").string(), (m_Dir / "map/COM2").string(), m_Dir.string());
     std::string text = DefaultTableFile();
     text.replace(text.find("\n7 0107\n"), 8, "\n7 ÿ\\x0D1ÿ\n");
     const std::string table = File("table.txt", text);
@@ -598,7 +478,7 @@ TEST_F(CliTest, NetworkPortsReadWriteAndVerifyThroughSer2Net) {
         EXPECT_EQ(run.code, 0) << run.err;
         const std::string file = port.substr(0, port.find(':')) + "_127.0.0.1_" +
                                  port.substr(port.rfind(':') + 1) + ".txt";
-        EXPECT_THAT(ReadFile(m_Dir / file), HasSubstr("\n7 ÿ\\x0D1ÿ\n"));
+        EXPECT_THAT(FileText(m_Dir / file), HasSubstr("\n7 ÿ\\x0D1ÿ\n"));
     }
     EXPECT_EQ(Cli({"verify", "-p", "COM1", table}).code, 0) << "the panel itself holds it";
 
@@ -620,8 +500,7 @@ TEST_F(CliTest, NetworkPortsReadWriteAndVerifyThroughSer2Net) {
 
 TEST_F(CliTest, NetworkPortFailuresHaveTheirExitCodes) {
     Device("COM1", {"--hangup-after", "8"});  // the panel's line goes behind the server
-    CSer2Net server((m_Dir / "ports/COM1").string(), (m_Dir / "ports/COM1").string(),
-                    m_Dir.string());
+    CSer2Net server((m_Dir / "map/COM1").string(), (m_Dir / "map/COM1").string(), m_Dir.string());
     Outcome run = Cli({"write", "-p", server.Rfc2217(), File("table.txt", DefaultTableFile())});
     EXPECT_EQ(run.code, 4) << run.err;
     EXPECT_THAT(run.err, HasSubstr(server.Rfc2217() + ": the write did not finish: frame "));

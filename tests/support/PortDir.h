@@ -20,8 +20,9 @@ public:
     void Map(int com, const std::string& target) const;
     // The port map itself.
     std::string Path() const { return (m_Path / "map").string(); }
-    // A file of the test's, beside the map.
+    // A file of the test's, beside the map; the folder itself.
     std::filesystem::path File(const std::string& name) const { return m_Path / name; }
+    const std::filesystem::path& Root() const { return m_Path; }
     // How many UUCP lock files there are now.
     int LockFiles() const;
 
