@@ -68,4 +68,25 @@ inline std::string LimitText(std::chrono::milliseconds limit) {
     return text + " s";
 }
 
+// Why connecting to `host` on `port` failed: the limit passed, the host refused, or another
+// cause, which `message` (the system's words) gives.
+enum class ConnectFailure { TimedOut, Refused, Other };
+inline std::string ConnectFailureText(const std::string& host, std::uint16_t port,
+                                      ConnectFailure failure, const std::string& message,
+                                      std::chrono::milliseconds limit) {
+    const std::string number = std::to_string(port);
+    switch (failure) {
+        case ConnectFailure::TimedOut:
+            return "no answer from " + host + " on port " + number + " within " +
+                   LimitText(limit) +
+                   "; check that the server is on and reachable, and its address and port";
+        case ConnectFailure::Refused:
+            return host + " refused the connection on port " + number + " (" + message +
+                   "); check the port, and that the server runs";
+        case ConnectFailure::Other:
+            break;
+    }
+    return "cannot connect to " + host + " on port " + number + ": " + message;
+}
+
 }  // namespace keltrove

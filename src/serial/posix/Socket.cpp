@@ -38,19 +38,13 @@ std::string NetworkMessage(int error) {
     return WithPlainWords(std::generic_category().message(error), plain);
 }
 
-// Why connecting to `where` failed with `error`; ETIMEDOUT is the limit passing.
-std::string ConnectFailure(const std::string& host, std::uint16_t port, int error,
-                           std::chrono::milliseconds limit) {
-    const std::string number = std::to_string(port);
-    if (error == ETIMEDOUT) {
-        return "no answer from " + host + " on port " + number + " within " + LimitText(limit) +
-               "; check that the server is on and reachable, and its address and port";
-    }
-    if (error == ECONNREFUSED) {
-        return host + " refused the connection on port " + number + " (" + NetworkMessage(error) +
-               "); check the port, and that the server runs";
-    }
-    return "cannot connect to " + host + " on port " + number + ": " + NetworkMessage(error);
+// Why connecting failed with `error`; ETIMEDOUT is the limit passing.
+std::string ConnectFailed(const std::string& host, std::uint16_t port, int error,
+                          std::chrono::milliseconds limit) {
+    const ConnectFailure failure = error == ETIMEDOUT      ? ConnectFailure::TimedOut
+                                   : error == ECONNREFUSED ? ConnectFailure::Refused
+                                                           : ConnectFailure::Other;
+    return ConnectFailureText(host, port, failure, NetworkMessage(error), limit);
 }
 
 // Waits for a connect() under way to end; 0 when connected, else its error (ETIMEDOUT when
@@ -100,7 +94,7 @@ std::string CSocket::Connect(const std::string& host, std::uint16_t port,
             m_Socket.fd = std::move(fd);
             return {};
         }
-        failure = ConnectFailure(host, port, error, limit);
+        failure = ConnectFailed(host, port, error, limit);
         if (Clock::now() >= deadline) break;
     }
     return failure;

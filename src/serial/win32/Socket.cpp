@@ -56,18 +56,12 @@ std::string NetworkMessage(int error) {
     return WithPlainWords(SystemMessage(static_cast<DWORD>(error)), plain);
 }
 
-std::string ConnectFailure(const std::string& host, std::uint16_t port, int error,
-                           std::chrono::milliseconds limit) {
-    const std::string number = std::to_string(port);
-    if (error == WSAETIMEDOUT) {
-        return "no answer from " + host + " on port " + number + " within " + LimitText(limit) +
-               "; check that the server is on and reachable, and its address and port";
-    }
-    if (error == WSAECONNREFUSED) {
-        return host + " refused the connection on port " + number + " (" + NetworkMessage(error) +
-               "); check the port, and that the server runs";
-    }
-    return "cannot connect to " + host + " on port " + number + ": " + NetworkMessage(error);
+std::string ConnectFailed(const std::string& host, std::uint16_t port, int error,
+                          std::chrono::milliseconds limit) {
+    const ConnectFailure failure = error == WSAETIMEDOUT      ? ConnectFailure::TimedOut
+                                   : error == WSAECONNREFUSED ? ConnectFailure::Refused
+                                                              : ConnectFailure::Other;
+    return ConnectFailureText(host, port, failure, NetworkMessage(error), limit);
 }
 
 // One socket, closed unless it is kept.
@@ -170,7 +164,7 @@ std::string CSocket::Connect(const std::string& host, std::uint16_t port,
     for (const addrinfo* address = found; address != nullptr; address = address->ai_next) {
         SOCKET connected = INVALID_SOCKET;
         if (const int error = ConnectOne(*address, deadline, connected); error != 0) {
-            failure = ConnectFailure(host, port, error, limit);
+            failure = ConnectFailed(host, port, error, limit);
             if (Clock::now() >= deadline) break;
             continue;
         }
