@@ -322,6 +322,16 @@ TEST_F(KeltroveWindow, OpensAtItsTemplateSizeIdlesAndEndsOnEscape) {
         EXPECT_EQ(std::system(("import -window " + m_strWindow + " '" + png + "'").c_str()), 0);
     }
 
+    // Every field and the port list answer a screen reader. Wine 8's oleacc does not look
+    // at the names the window gives them (IAccPropServices), so only the answer is checked.
+    const Outcome names =
+        RunProgram({Env("KELTROVE_WINE"),
+                    (m_Build / "tests/windows/window/probe/accessible_names_probe.exe").string()},
+                   s_Dir.string());
+    ASSERT_EQ(names.code, 0) << names.err;
+    EXPECT_EQ(Count(names.out, "\n"), std::size_t{kEntryCount + 1}) << names.out;
+    EXPECT_EQ(Count(names.out, " ?"), 0u) << names.out;
+
     ExpectEndsWithZeroOn("key Escape");
 }
 
