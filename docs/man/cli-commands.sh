@@ -4,7 +4,9 @@
 #   cli-commands.sh KELTROVE-CLI > commands.h2m
 set -euo pipefail
 cli=$1
-commands=$("$cli" --help | awk '/^Subcommands:/ { on = 1; next } on && NF == 0 { exit } on { print $1 }')
+# awk reads the help to its end: leaving early could kill the writer with SIGPIPE, which
+# pipefail would count as a failure.
+commands=$("$cli" --help | awk '/^Subcommands:/ { on = 1; next } NF == 0 { on = 0 } on { print $1 }')
 
 echo "[COMMANDS]"
 for command in $commands; do
